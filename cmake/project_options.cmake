@@ -1,0 +1,33 @@
+# Compiler settings shared by every target of the project (not by third-party code).
+
+# Warnings are errors in both builds.
+function(mount_strict target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wno-sign-conversion -Werror)
+endfunction()
+
+# The product's own code: no exceptions or RTTI (failures travel as return values), and
+# `new` results are checked because the routed allocator answers a failure with null.
+function(mount_product_code target)
+  mount_strict(${target})
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fcheck-new)
+  if(WIN32)
+    # Plain i686: the server may run on a processor without SSE. Only the SSE, SSE2 and
+    # 3DNow! routine files raise the instruction set, file by file.
+    target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387)
+  endif()
+endfunction()
+
+if(WIN32)
+  # The GCC and C++ runtimes are linked in, so the DLLs and programs need nothing from
+  # the compiler at run time.
+  add_link_options(-static-libgcc -static-libstdc++ -static)
+endif()
+
+if(MOUNT_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(MOUNT_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()

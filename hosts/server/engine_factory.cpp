@@ -1,0 +1,41 @@
+#include "engine_factory.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console_variable_interface.h"
+#include "engine_server.h"
+#include "file_system.h"
+#include "standin_file_system.h"
+
+namespace {
+
+std::vector<std::string> s_RefusedVersions;
+
+// The engine-server interface has no operation the plugin calls; any object stands for it.
+struct EngineServerStandIn {
+    int unused = 0;
+} s_EngineServer;
+
+}  // namespace
+
+void* EngineFactory(const char* versionName, int* returnCode) {
+    void* offered = nullptr;
+    if (std::strcmp(versionName, kFileSystemVersion) == 0) {
+        offered = static_cast<FileSystemInterface*>(&TheFileSystem());
+    } else if (std::strcmp(versionName, kEngineServerVersion) == 0) {
+        offered = &s_EngineServer;
+    }
+    if (offered == nullptr) s_RefusedVersions.emplace_back(versionName);
+    if (returnCode != nullptr) *returnCode = offered != nullptr ? 0 : 1;
+    return offered;
+}
+
+void PrintRefusedInterfaces() {
+    if (s_RefusedVersions.empty()) return;
+    std::printf("engine: not offered to the plugin:");
+    for (const std::string& name : s_RefusedVersions) std::printf(" %s", name.c_str());
+    std::printf("\n");
+}
