@@ -31,3 +31,9 @@ elseif(MOUNT_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread)
   add_link_options(-fsanitize=thread)
 endif()
+
+if(MOUNT_FUZZ)
+  # Library and stand-in code carry coverage for libFuzzer; the targets link its driver.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
