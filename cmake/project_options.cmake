@@ -25,7 +25,9 @@ if(WIN32)
 endif()
 
 if(MOUNT_SANITIZE STREQUAL "address")
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  # The vptr check needs type information, which the product code is built without.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 elseif(MOUNT_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread)
@@ -34,6 +36,7 @@ endif()
 
 if(MOUNT_FUZZ)
   # Library and stand-in code carry coverage for libFuzzer; the targets link its driver.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=vptr
+                      -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
