@@ -123,21 +123,6 @@ const harness::Test kEntryPoints("vesk_open registers both functions in order", 
     CheckEqual(loaded.close(), 0, "vesk_close");
 });
 
-const harness::Test kBeforeAttach("before the plugin is attached a mount is refused", [] {
-    LoadedModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    RecordingRuntime runtime;
-    loaded.open(&runtime);
-    CheckEqual(runtime.Call("MountOtherGame", "content/other", 240), 0, "results");
-    CheckEqual(runtime.reports.size(), std::size_t{1}, "one report");
-    if (!runtime.reports.empty()) {
-        CheckText(runtime.reports[0].c_str(),
-                  "F:[NOT OK] Unable to mount appid 240: the server plugin is not loaded");
-    }
-    CheckEqual(runtime.Call("IsGameMounted", nullptr, 240), 1, "IsGameMounted results");
-    Check(runtime.pushed == std::vector<int>{0}, "IsGameMounted(240) is false");
-});
-
 const harness::Test kMounting("reports and negated ids through the real DLL", [] {
     LoadedModule loaded;
     if (!Check(loaded.Usable(), "module")) return;
