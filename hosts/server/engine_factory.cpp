@@ -8,6 +8,7 @@
 #include "console_variable_interface.h"
 #include "engine_server.h"
 #include "file_system.h"
+#include "standin_console.h"
 #include "standin_file_system.h"
 
 namespace {
@@ -27,6 +28,8 @@ void* EngineFactory(const char* versionName, int* returnCode) {
         offered = static_cast<FileSystemInterface*>(&TheFileSystem());
     } else if (std::strcmp(versionName, kEngineServerVersion) == 0) {
         offered = &s_EngineServer;
+    } else if (std::strcmp(versionName, kConsoleVariableVersion) == 0) {
+        offered = static_cast<ConsoleVariableInterface*>(&TheConsole());
     }
     if (offered == nullptr) s_RefusedVersions.emplace_back(versionName);
     if (returnCode != nullptr) *returnCode = offered != nullptr ? 0 : 1;

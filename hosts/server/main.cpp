@@ -17,6 +17,7 @@
 #include "engine_factory.h"
 #include "script_runtime.h"
 #include "server_plugin.h"
+#include "standin_console.h"
 #include "standin_file_system.h"
 #include "standin_script_runtime.h"
 
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
     PrintStep("engine: attached plugin \"%s\": %s", callbacks->DescribePlugin(),
               attached ? "true" : "false");
     PrintRefusedInterfaces();
+    PrintConsoleEntries();
 
     // The script runtime's side: open the same file as a native module.
     StandInScriptRuntime runtime;
@@ -233,6 +235,7 @@ int main(int argc, char** argv) {
     FreeLibrary(module);
     callbacks->DetachFromEngine();
     PrintStep("engine: detached plugin");
+    PrintConsoleEntries();
     FreeLibrary(plugin);
     PrintStep("engine: unloaded %s", kPluginFile);
     return kExitRan;
