@@ -1,5 +1,6 @@
-// The stand-in engine allocator: a real one, on the process heap, that counts what it is
-// asked so tests can see every call the library makes.
+// The stand-in engine allocator: a real one, on the process heap, that counts and records
+// every call so tests can see what the library asks, and can be told to refuse a request
+// or to be missing altogether.
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -55,49 +56,124 @@ struct Counters {
     std::atomic<std::int32_t> blockSizeQueries{0};
     std::atomic<std::int32_t> tagQuestions{0};
     std::atomic<std::int32_t> liveBlocks{0};
+    std::atomic<std::int32_t> injectedFailures{0};
 };
 
 constinit Counters s_Counters;
 constinit std::atomic<bool> s_bWantsTags{true};
 constinit char s_szLastTag[260] = {};
+// Guards s_szLastTag: tagged calls may come from several threads at once.
+constinit std::atomic_flag s_LastTagBusy;
 
-void RememberTag(const char* tag) {
-    if (tag == nullptr) tag = "";
-    std::strncpy(s_szLastTag, tag, sizeof(s_szLastTag) - 1);
+class LastTagLock {
+public:
+    LastTagLock() {
+        while (s_LastTagBusy.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~LastTagLock() { s_LastTagBusy.clear(std::memory_order_release); }
+    LastTagLock(const LastTagLock&) = delete;
+    LastTagLock& operator=(const LastTagLock&) = delete;
+};
+
+// Each call claims its own slot, so calls from several threads never share one.
+constinit Tier0AllocationRecord s_Records[kTier0RecordCapacity] = {};
+constinit std::atomic<std::int32_t> s_nRecords{0};
+
+// Requests left before the one to refuse; 0 when none is to be refused.
+constinit std::atomic<std::int32_t> s_nRequestsBeforeFailure{0};
+
+void CopyTag(char* destination, std::size_t size, const char* tag) {
+    std::size_t length = 0;
+    if (tag != nullptr) {
+        while (length + 1 < size && tag[length] != '\0') {
+            destination[length] = tag[length];
+            ++length;
+        }
+    }
+    destination[length] = '\0';
+}
+
+Tier0AllocationRecord* Record(Tier0AllocatorOperation operation, void* block, std::uint32_t size) {
+    const std::int32_t index = s_nRecords.fetch_add(1);
+    if (index >= kTier0RecordCapacity) return nullptr;
+    Tier0AllocationRecord& record = s_Records[index];
+    record = Tier0AllocationRecord{};
+    record.operation = operation;
+    record.block = block;
+    record.size = size;
+    return &record;
+}
+
+void NoteTag(Tier0AllocationRecord* record, const char* tag, int line) {
+    {
+        const LastTagLock lock;
+        CopyTag(s_szLastTag, sizeof(s_szLastTag), tag);
+    }
+    if (record == nullptr) return;
+    record->tagged = tag != nullptr ? 1 : 0;
+    record->line = line;
+    CopyTag(record->tag, sizeof(record->tag), tag);
+}
+
+// True for the request that a test asked to refuse.
+bool RefuseThisRequest(Tier0AllocationRecord* record) {
+    std::int32_t left = s_nRequestsBeforeFailure.load();
+    while (left > 0) {
+        if (s_nRequestsBeforeFailure.compare_exchange_weak(left, left - 1)) {
+            if (left != 1) return false;
+            ++s_Counters.injectedFailures;
+            if (record != nullptr) record->injectedFailure = 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+void* NoteResult(Tier0AllocationRecord* record, void* result) {
+    if (record != nullptr) record->result = result;
+    return result;
 }
 
 class HostAllocator final : public AllocatorInterface {
 public:
-    void* AllocateTagged(std::uint32_t size, const char* tag, int) override {
+    void* AllocateTagged(std::uint32_t size, const char* tag, int line) override {
         ++s_Counters.taggedAllocations;
-        RememberTag(tag);
-        return Take(size);
+        Tier0AllocationRecord* record = Record(kTier0AllocateTagged, nullptr, size);
+        NoteTag(record, tag, line);
+        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
     }
     void* Allocate(std::uint32_t size) override {
         ++s_Counters.allocations;
-        return Take(size);
+        Tier0AllocationRecord* record = Record(kTier0Allocate, nullptr, size);
+        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
     }
-    void* ReallocateTagged(void* block, std::uint32_t size, const char* tag, int) override {
+    void* ReallocateTagged(void* block, std::uint32_t size, const char* tag, int line) override {
         ++s_Counters.taggedReallocations;
-        RememberTag(tag);
-        return Resize(block, size);
+        Tier0AllocationRecord* record = Record(kTier0ReallocateTagged, block, size);
+        NoteTag(record, tag, line);
+        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
     }
     void* Reallocate(void* block, std::uint32_t size) override {
         ++s_Counters.reallocations;
-        return Resize(block, size);
+        Tier0AllocationRecord* record = Record(kTier0Reallocate, block, size);
+        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
     }
     void Release(void* block) override {
         ++s_Counters.releases;
+        Record(kTier0Release, block, 0);
         if (block == nullptr) return;
         --s_Counters.liveBlocks;
         HeapGive(block);
     }
     std::uint32_t BlockSize(void* block) override {
         ++s_Counters.blockSizeQueries;
+        Record(kTier0BlockSize, block, 0);
         return block == nullptr ? 0 : HeapBlockSize(block);
     }
     bool WantsAllocationTags() override {
         ++s_Counters.tagQuestions;
+        Record(kTier0WantsAllocationTags, nullptr, 0);
         return s_bWantsTags;
     }
 
@@ -115,9 +191,28 @@ private:
 
 HostAllocator s_HostAllocator;
 
+bool NoAllocatorRequested() {
+#if defined(_WIN32)
+    return GetEnvironmentVariableA(kTier0NoAllocatorVariable, nullptr, 0) != 0;
+#else
+    return std::getenv(kTier0NoAllocatorVariable) != nullptr;
+#endif
+}
+
 }  // namespace
 
-AllocatorInterface* g_pMemAlloc = &s_HostAllocator;
+// Constant-initialised, so that static initialisers of a library linked with the stand-in
+// find it whatever order they run in.
+constinit AllocatorInterface* g_pMemAlloc = &s_HostAllocator;
+
+namespace {
+// Runs when tier0 loads, before any library that imports it starts.
+const bool s_bAllocatorWithheld = [] {
+    if (!NoAllocatorRequested()) return false;
+    g_pMemAlloc = nullptr;
+    return true;
+}();
+}  // namespace
 
 void Tier0Test_ReadCounters(Tier0AllocatorCounters* counters) {
     counters->allocations = s_Counters.allocations;
@@ -132,8 +227,8 @@ void Tier0Test_ReadCounters(Tier0AllocatorCounters* counters) {
 
 void Tier0Test_LastTag(char* buffer, int size) {
     if (size <= 0) return;
-    std::strncpy(buffer, s_szLastTag, static_cast<std::size_t>(size) - 1);
-    buffer[size - 1] = '\0';
+    const LastTagLock lock;
+    CopyTag(buffer, static_cast<std::size_t>(size), s_szLastTag);
 }
 
 void Tier0Test_ResetCounters() {
@@ -144,9 +239,34 @@ void Tier0Test_ResetCounters() {
     s_Counters.releases = 0;
     s_Counters.blockSizeQueries = 0;
     s_Counters.tagQuestions = 0;
+    s_Counters.injectedFailures = 0;
+    s_nRecords = 0;
+    const LastTagLock lock;
     s_szLastTag[0] = '\0';
 }
 
 void Tier0Test_SetWantsAllocationTags(int wanted) {
     s_bWantsTags = wanted != 0;
+}
+
+std::int32_t Tier0Test_RecordCount() {
+    return s_nRecords;
+}
+
+int Tier0Test_ReadRecord(std::int32_t index, Tier0AllocationRecord* record) {
+    if (index < 0 || index >= s_nRecords || index >= kTier0RecordCapacity) return 0;
+    *record = s_Records[index];
+    return 1;
+}
+
+void Tier0Test_FailAllocation(std::int32_t n) {
+    s_nRequestsBeforeFailure = n > 0 ? n : 0;
+}
+
+std::int32_t Tier0Test_InjectedFailures() {
+    return s_Counters.injectedFailures;
+}
+
+void Tier0Test_PublishAllocator(int published) {
+    g_pMemAlloc = published != 0 ? &s_HostAllocator : nullptr;
 }

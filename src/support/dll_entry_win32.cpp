@@ -1,0 +1,25 @@
+// The DLL's entry point, chosen at link time in place of the runtime's own. The engine's
+// allocator must be there before anything of the library runs: the runtime's start-up
+// and the static initialisers already allocate through it.
+#include <windows.h>
+
+#include "support/routed_allocation.h"
+
+// The MinGW runtime's entry: runs the static initialisers, then DllMain.
+extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
+
+namespace {
+constinit bool s_bRuntimeStarted = false;
+}  // namespace
+
+extern "C" BOOL WINAPI MountPluginEntry(HANDLE module, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        // Refusing here makes LoadLibrary fail before a single static initialiser ran.
+        if (HostAllocatorPresent() == 0) return FALSE;
+        s_bRuntimeStarted = true;
+    } else if (!s_bRuntimeStarted) {
+        // Windows still reports the detach of a refused attach; nothing is there to undo.
+        return TRUE;
+    }
+    return DllMainCRTStartup(module, reason, reserved);
+}
