@@ -25,7 +25,7 @@ protected:
 // long before the engine exists; until the library registers they wait on a pending list.
 class ConCommandBase {
 public:
-    ConCommandBase(const char* name, const char* description = nullptr, int flags = 0);
+    explicit ConCommandBase(const char* name, const char* description = nullptr, int flags = 0);
     ConCommandBase(const ConCommandBase&) = delete;
     ConCommandBase& operator=(const ConCommandBase&) = delete;
 
