@@ -1,6 +1,7 @@
 // What routing costs: a routed allocation and release against the same two operations
 // called directly on the engine's allocator. Prints the ratio of the two at the end.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,9 @@ BENCHMARK(BM_DirectAllocateRelease);
 // Keeps the fastest run (processor time) of each benchmark.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, as the library's own reporter does.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
