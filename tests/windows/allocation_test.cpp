@@ -22,7 +22,9 @@ using harness::CheckText;
 namespace {
 
 constexpr char kPluginFile[] = "mount_plugin.dll";
-constexpr int kAppId = 440;
+// Enough distinct ids to make the mounted-app registry grow by reallocation.
+constexpr int kFirstAppId = 440;
+constexpr int kMounts = 12;
 
 template <typename Function>
 Function Export(HMODULE module, const char* name) {
@@ -34,6 +36,7 @@ struct Host {
     ScriptFunction mountOtherGame = nullptr;
     ScriptFunction isGameMounted = nullptr;
     ConCommandBase* variable = nullptr;
+    int appid = 0;
     int pushed = -1;
 };
 Host g_Host;
@@ -57,7 +60,7 @@ public:
 class Script final : public ScriptInterface {
 public:
     const char* ArgumentString(int) override { return "content/other"; }
-    int ArgumentInteger(int) override { return kAppId; }
+    int ArgumentInteger(int) override { return g_Host.appid; }
     void PushBoolean(int value) override { g_Host.pushed = value; }
     void RegisterGlobalFunction(const char* name, ScriptFunction function) override {
         if (std::strcmp(name, "MountOtherGame") == 0) g_Host.mountOtherGame = function;
@@ -106,7 +109,8 @@ using StepHook = void (*)();
 void NoHook() {}
 
 // Load, attach, open the script module, mount, change the console variable, detach and
-// unload, going as far as the DLL lets it. Returns whether the mount was seen to succeed.
+// unload, going as far as the DLL lets it. Returns whether the last mount was seen to
+// succeed.
 bool RunServer(StepHook afterLoad = NoHook) {
     g_Host = Host{};
     HMODULE module = LoadLibraryA(kPluginFile);
@@ -117,7 +121,10 @@ bool RunServer(StepHook afterLoad = NoHook) {
         createInterface != nullptr ? createInterface(kServerPluginVersion, nullptr) : nullptr);
     if (plugin != nullptr) plugin->AttachToEngine(EngineFactory, EngineFactory);
     if (auto open = Export<ScriptModuleOpen>(module, "vesk_open")) open(&g_ScriptHost);
-    if (g_Host.mountOtherGame != nullptr) g_Host.mountOtherGame(nullptr);
+    for (int i = 0; i < kMounts && g_Host.mountOtherGame != nullptr; ++i) {
+        g_Host.appid = kFirstAppId + i;
+        g_Host.mountOtherGame(nullptr);
+    }
     if (g_Host.isGameMounted != nullptr) g_Host.isGameMounted(nullptr);
     if (g_Host.variable != nullptr) {
         static_cast<ConVar*>(g_Host.variable)
@@ -184,8 +191,11 @@ const harness::Test kTagged("with tags wanted, every allocation carries mount_pl
     Check(seen.tagged > 0, "the DLL allocated");
     CheckEqual(seen.untagged, 0, "untagged allocations");
     Check(seen.releases > 0, "the DLL released");
-    Check(seen.questions >= 1 && seen.questions <= 2, "asked once or twice about tags");
+    CheckEqual(seen.questions, 2, "questions about tags (one per cache)");
     CheckEqual(LiveBlocks(), liveBefore, "blocks still held after unload");
+    Tier0AllocatorCounters counters{};
+    Tier0Test_ReadCounters(&counters);
+    Check(counters.taggedReallocations > 0, "the registry grew by a tagged reallocation");
 });
 
 void StartWantingTags() {
@@ -195,13 +205,16 @@ void StartWantingTags() {
 const harness::Test kUntagged("without tags nothing is tagged, and the first answer holds", [] {
     Tier0Test_SetWantsAllocationTags(0);
     Tier0Test_ResetCounters();
-    // The allocator changes its mind once the DLL has loaded: too late for allocations.
+    // The allocator changes its mind once the DLL has loaded: too late for allocations,
+    // but the first reallocation comes later and asks again for its own cache.
     Check(RunServer(StartWantingTags), "the mount succeeded and is reported");
     Tier0AllocatorCounters counters{};
     Tier0Test_ReadCounters(&counters);
     CheckEqual(counters.taggedAllocations, 0, "tagged allocations");
     Check(counters.allocations > 0, "the DLL allocated");
-    Check(counters.tagQuestions <= 2, "asked at most twice about tags");
+    CheckEqual(counters.reallocations, 0, "untagged reallocations");
+    Check(counters.taggedReallocations > 0, "tagged reallocations");
+    CheckEqual(counters.tagQuestions, 2, "questions about tags");
     Tier0Test_SetWantsAllocationTags(1);
 });
 
