@@ -16,35 +16,25 @@
 
 namespace {
 
-// An allocator that logs every call and hands out blocks filled with a marker byte, so a
-// test sees both the request and whether the library touched the block.
+// An allocator that logs every call and hands out one block filled with a marker byte, so
+// a test sees both the request and whether the library touched the block.
 class LoggingAllocator final : public AllocatorInterface {
 public:
     struct Call {
-        std::string operation;
         std::uint32_t size;
-        std::string tag;
-        int line;
         void* block;
     };
 
-    void* AllocateTagged(std::uint32_t size, const char* tag, int line) override {
-        return Hand(Call{"AllocateTagged", size, tag, line, nullptr});
+    void* AllocateTagged(std::uint32_t size, const char*, int) override {
+        return Hand({size, nullptr});
     }
-    void* Allocate(std::uint32_t size) override {
-        return Hand(Call{"Allocate", size, "", 0, nullptr});
+    void* Allocate(std::uint32_t size) override { return Hand({size, nullptr}); }
+    void* ReallocateTagged(void* block, std::uint32_t size, const char*, int) override {
+        return Hand({size, block});
     }
-    void* ReallocateTagged(void* block, std::uint32_t size, const char* tag, int line) override {
-        return Hand(Call{"ReallocateTagged", size, tag, line, block});
-    }
-    void* Reallocate(void* block, std::uint32_t size) override {
-        return Hand(Call{"Reallocate", size, "", 0, block});
-    }
-    void Release(void* block) override { calls.push_back(Call{"Release", 0, "", 0, block}); }
-    std::uint32_t BlockSize(void* block) override {
-        calls.push_back(Call{"BlockSize", 0, "", 0, block});
-        return 1234;
-    }
+    void* Reallocate(void* block, std::uint32_t size) override { return Hand({size, block}); }
+    void Release(void* block) override { calls.push_back({0, block}); }
+    std::uint32_t BlockSize(void*) override { return 0; }
     bool WantsAllocationTags() override {
         ++questions;
         return wantsTags;
@@ -201,32 +191,6 @@ TEST(RoutedAllocation, RoutesFromSeveralThreadsAtOnce) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(failures, 0);
-}
-
-TEST(RoutedAllocation, AsksForTagsAtMostTwiceAndKeepsEachAnswer) {
-    LoggingAllocator allocator;
-    ScopedAllocator published(&allocator);
-    // Whether the answer came from this allocator or from an earlier first use in the
-    // process, it holds for every later call of the same kind.
-    RoutedFree(RoutedAlloc(8));
-    RoutedRealloc(nullptr, 8);
-    const std::string allocationKind = allocator.calls[0].operation;
-    const std::string reallocationKind = allocator.calls[2].operation;
-    allocator.wantsTags = !allocator.wantsTags;
-    allocator.calls.clear();
-    RoutedAlloc(8);
-    RoutedAllocZeroed(8);
-    RoutedRealloc(nullptr, 8);
-    EXPECT_EQ(allocator.calls[0].operation, allocationKind);
-    EXPECT_EQ(allocator.calls[1].operation, allocationKind);
-    EXPECT_EQ(allocator.calls[2].operation, reallocationKind);
-    EXPECT_LE(allocator.questions, 2);
-    for (const auto& call : allocator.calls) {
-        if (call.operation.ends_with("Tagged")) {
-            EXPECT_EQ(call.tag, "mount_plugin");
-            EXPECT_EQ(call.line, 0);
-        }
-    }
 }
 
 TEST(RoutedAllocation, PassesBlocksAndNullResultsThroughUnchanged) {
