@@ -1,0 +1,176 @@
+// SSE forms: the hardware square root, reciprocal and reciprocal-square-root estimates (with
+// or without one Newton-Raphson step), and the quarter-wave polynomial in place of the x87
+// sine and cosine. This file is built with SSE arithmetic for float, so each float
+// operation below is one single-precision SSE instruction, in the order written.
+//
+// Helpers here have internal linkage and intrinsics are always inlined: an inline function
+// shared with plain-i686 files could be merged by the linker into their code, which must
+// run on processors without SSE.
+#include <xmmintrin.h>
+
+#include <bit>
+#include <cstdint>
+
+#include "mathlib/fast_math_constants.h"
+#include "mathlib/math_routines.h"
+
+#if !defined(__SSE_MATH__)
+#error "math_routines_sse.cpp must be built with SSE arithmetic for float"
+#endif
+
+namespace {
+
+using namespace fast_math;
+
+float ReciprocalSquareRootEstimate(float x) {
+    return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(x)));
+}
+
+// One Newton-Raphson step on the estimate r of 1/√x.
+float Refined(float x, float r) {
+    return (kHalf * r) * (kThree - (x * r) * r);
+}
+
+float SquareRoot(float x) {
+    return _mm_cvtss_f32(_mm_sqrt_ss(_mm_set_ss(x)));
+}
+
+float InverseSquareRoot(float x) {
+    return Refined(x, ReciprocalSquareRootEstimate(x));
+}
+
+float InverseSquareRootEstimate(float x) {
+    return ReciprocalSquareRootEstimate(x);
+}
+
+void NormalizeOnly(Vec3f& v) {
+    // The squared length is summed on the x87 unit; the epsilon goes onto it (not onto the
+    // length, as in the default), so a zero vector is scaled by about 2896 and stays zero.
+    const long double x = v.x;
+    const long double y = v.y;
+    const long double z = v.z;
+    const float d = static_cast<float>((x * x + y * y) + z * z + kLengthEpsilon);
+    const float scale = Refined(d, ReciprocalSquareRootEstimate(d));
+    v.x = v.x * scale;
+    v.y = v.y * scale;
+    v.z = v.z * scale;
+}
+
+float InverseLengthSquaredClamped(const Vec3f* v) {
+    const float lengthSquared = (v->x * v->x + v->y * v->y) + v->z * v->z;
+    // maxss answers its second operand when either is NaN, so a NaN length gives 1.
+    const __m128 clamped = _mm_max_ss(_mm_set_ss(lengthSquared), _mm_set_ss(kOne));
+    return _mm_cvtss_f32(_mm_rcp_ss(clamped));
+}
+
+// Packed constants, loaded whole as memory operands: SSE has no integer operations on its
+// registers. In sineCosine lane 0 carries the sine and lane 1 the cosine; lanes 2 and 3 are
+// unused and hold zeros, which also keeps the compiler from building the constants by
+// broadcasting a scalar (two more instructions each) instead of reading them.
+struct alignas(16) Lanes {
+    constexpr explicit Lanes(float value) : Lanes(value, value) {}
+    constexpr Lanes(float lane0, float lane1)
+        : Lanes(std::bit_cast<std::uint32_t>(lane0), std::bit_cast<std::uint32_t>(lane1)) {}
+    constexpr Lanes(std::uint32_t lane0, std::uint32_t lane1) : bits{lane0, lane1, 0, 0} {}
+    std::uint32_t bits[4];
+};
+
+__m128 Load(const Lanes& lanes) {
+    return _mm_load_ps(reinterpret_cast<const float*>(lanes.bits));
+}
+
+constexpr Lanes kC0s{kC0};
+constexpr Lanes kC1s{kC1};
+constexpr Lanes kC2s{kC2};
+constexpr Lanes kC3s{kC3};
+constexpr Lanes kMagnitude{kAbsoluteValueMask, kAbsoluteValueMask};
+constexpr Lanes kSineSign{kSignMask, 0u};
+
+// The quarter logic for q mod 4. Where q is even the sine takes t = f and the cosine
+// t = 1 − f, where odd the other way round: t = |f − offset|, which for an offset of 1 is
+// 1 − f rounded alike. The sine's sign bit is bit 1 of q (then flipped for a negative
+// angle), the cosine's bit 1 of q + 1.
+struct Quadrant {
+    Lanes offset;
+    Lanes sign;
+};
+constexpr Quadrant kSineCosineQuadrants[4] = {
+    {{0.0f, 1.0f}, {0u, 0u}},
+    {{1.0f, 0.0f}, {0u, kSignMask}},
+    {{0.0f, 1.0f}, {kSignMask, kSignMask}},
+    {{1.0f, 0.0f}, {kSignMask, 0u}},
+};
+// For cosine alone, in lane 0: t = f where q is even, the sign bit from bit 1 of q.
+constexpr Quadrant kCosineQuadrants[4] = {
+    {{0.0f, 0.0f}, {0u, 0u}},
+    {{1.0f, 0.0f}, {0u, 0u}},
+    {{0.0f, 0.0f}, {kSignMask, 0u}},
+    {{1.0f, 0.0f}, {kSignMask, 0u}},
+};
+
+struct Quarters {
+    std::uint32_t count;
+    __m128 fraction;  // in lane 0
+};
+
+// Lane 0 of a is the angle's magnitude in quarter periods. A count of 2^31 or more does not
+// fit the conversion: such an angle is taken as 0 quarters with the fraction a − a, which
+// is 0 for a finite a and NaN for an infinite or NaN one, so that those give NaN.
+Quarters SplitIntoQuarters(__m128 a) {
+    if (!(_mm_cvtss_f32(a) < kQuarterCountLimit)) [[unlikely]] {
+        return {0, _mm_sub_ss(a, a)};
+    }
+    const int count = _mm_cvtt_ss2si(a);
+    const __m128 whole = _mm_cvtsi32_ss(_mm_setzero_ps(), count);
+    return {static_cast<std::uint32_t>(count), _mm_min_ss(_mm_sub_ss(a, whole), _mm_set_ss(kOne))};
+}
+
+// P(t) lane by lane, with the sign bits put into t (never negative) before the last product.
+__m128 QuarterWave(__m128 t, __m128 signBits) {
+    const __m128 t2 = _mm_mul_ps(t, t);
+    __m128 p = _mm_mul_ps(t2, Load(kC3s));
+    p = _mm_add_ps(p, Load(kC2s));
+    p = _mm_mul_ps(p, t2);
+    p = _mm_add_ps(p, Load(kC1s));
+    p = _mm_mul_ps(p, t2);
+    p = _mm_add_ps(p, Load(kC0s));
+    return _mm_mul_ps(_mm_or_ps(t, signBits), p);
+}
+
+void SineCosine(float angle, float* sine, float* cosine) {
+    // Broadcast rather than set into lane 0 alone, which would cost a trip through an
+    // integer register.
+    const __m128 alpha = _mm_set1_ps(angle);
+    const __m128 a = _mm_and_ps(_mm_mul_ss(alpha, _mm_set_ss(kTwoOverPi)), Load(kMagnitude));
+    const Quarters quarters = SplitIntoQuarters(a);
+    const Quadrant& quadrant = kSineCosineQuadrants[quarters.count & 3];
+    const __m128 f = _mm_shuffle_ps(quarters.fraction, quarters.fraction, 0);
+    const __m128 t = _mm_and_ps(_mm_sub_ps(f, Load(quadrant.offset)), Load(kMagnitude));
+    const __m128 signBits = _mm_xor_ps(Load(quadrant.sign), _mm_and_ps(alpha, Load(kSineSign)));
+    const __m128 result = QuarterWave(t, signBits);
+    _mm_store_ss(sine, result);
+    _mm_store_ss(cosine, _mm_shuffle_ps(result, result, _MM_SHUFFLE(1, 1, 1, 1)));
+}
+
+float Cosine(float angle) {
+    const __m128 magnitude = _mm_and_ps(_mm_set1_ps(angle), Load(kMagnitude));
+    const __m128 shifted = _mm_add_ss(magnitude, _mm_set_ss(kHalfPi));
+    const Quarters quarters = SplitIntoQuarters(_mm_mul_ss(shifted, _mm_set_ss(kTwoOverPi)));
+    const Quadrant& quadrant = kCosineQuadrants[quarters.count & 3];
+    const __m128 t =
+        _mm_and_ps(_mm_sub_ss(quarters.fraction, Load(quadrant.offset)), Load(kMagnitude));
+    return _mm_cvtss_f32(QuarterWave(t, Load(quadrant.sign)));
+}
+
+}  // namespace
+
+constinit const MathRoutineTable kSSEMathRoutines{
+    .squareRoot = SquareRoot,
+    .inverseSquareRoot = InverseSquareRoot,
+    .inverseSquareRootEstimate = InverseSquareRootEstimate,
+    .normalizeAndLength = nullptr,
+    .normalizeOnly = NormalizeOnly,
+    .inverseLengthSquaredClamped = InverseLengthSquaredClamped,
+    .sineCosine = SineCosine,
+    .cosine = Cosine,
+};

@@ -1,0 +1,124 @@
+// SSE2 forms of sineCosine and cosine: the SSE computation with packed integer operations,
+// the quarter count's parity turned into a selection mask and its bit 1 shifted into the
+// sign bit. Every lane performs the same single-precision steps as the SSE forms, so the
+// results are the same bits (a NaN for a NaN). The sine and the cosine of sineCosine share
+// one pass, in lanes 0 and 1.
+//
+// Intrinsics only (always inlined) and internal-linkage helpers: nothing here may be merged
+// into plain-i686 code.
+#include <emmintrin.h>
+
+#include <bit>
+#include <cstdint>
+
+#include "mathlib/fast_math_constants.h"
+#include "mathlib/math_routines.h"
+
+namespace {
+
+using namespace fast_math;
+
+// Packed constants, read whole as memory operands. Lane 0 carries the sine and lane 1 the
+// cosine; lanes 2 and 3 are unused and hold zeros, which also keeps the compiler from
+// building a constant by broadcasting a scalar instead of reading it.
+struct alignas(16) Lanes {
+    constexpr explicit Lanes(float value)
+        : Lanes(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(value)) {}
+    constexpr Lanes(std::uint32_t lane0, std::uint32_t lane1) : bits{lane0, lane1, 0, 0} {}
+    std::uint32_t bits[4];
+};
+
+__m128 Load(const Lanes& lanes) {
+    return _mm_load_ps(reinterpret_cast<const float*>(lanes.bits));
+}
+
+__m128i LoadIntegers(const Lanes& lanes) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.bits));
+}
+
+constexpr Lanes kOnes{kOne};
+constexpr Lanes kTwoOverPis{kTwoOverPi};
+constexpr Lanes kHalfPis{kHalfPi};
+constexpr Lanes kC0s{kC0};
+constexpr Lanes kC1s{kC1};
+constexpr Lanes kC2s{kC2};
+constexpr Lanes kC3s{kC3};
+constexpr Lanes kMagnitude{kAbsoluteValueMask, kAbsoluteValueMask};
+constexpr Lanes kSineSign{kSignMask, 0u};
+constexpr Lanes kParityBits{1u, 1u};
+constexpr Lanes kHalfTurnBits{2u, 2u};
+// The cosine follows the sine's quarter logic one quarter further on.
+constexpr Lanes kCosineQuarter{0u, 1u};
+
+struct Quarters {
+    __m128i count;
+    __m128 fraction;
+};
+
+// Lane 0 of a is the angle's magnitude in quarter periods. As in the SSE forms, a count of
+// 2^31 or more is taken as 0 quarters with the fraction a − a: 0 for a finite a, NaN for an
+// infinite or NaN one.
+Quarters SplitIntoQuarters(__m128 a) {
+    if (!(_mm_cvtss_f32(a) < kQuarterCountLimit)) [[unlikely]] {
+        return {_mm_setzero_si128(), _mm_sub_ps(a, a)};
+    }
+    const __m128i count = _mm_cvttps_epi32(a);
+    return {count, _mm_min_ps(_mm_sub_ps(a, _mm_cvtepi32_ps(count)), Load(kOnes))};
+}
+
+// t = fraction in lanes whose count is even, 1 − fraction where it is odd.
+__m128 ChooseT(const Quarters& quarters) {
+    const __m128i parity = _mm_and_si128(quarters.count, LoadIntegers(kParityBits));
+    const __m128 even = _mm_castsi128_ps(_mm_cmpeq_epi32(parity, _mm_setzero_si128()));
+    const __m128 rest = _mm_sub_ps(Load(kOnes), quarters.fraction);
+    return _mm_or_ps(_mm_and_ps(even, quarters.fraction), _mm_andnot_ps(even, rest));
+}
+
+// Bit 1 of each count (an odd number of half periods), shifted into the sign bit.
+__m128i HalfTurnSign(__m128i count) {
+    return _mm_slli_epi32(_mm_and_si128(count, LoadIntegers(kHalfTurnBits)), 30);
+}
+
+// P(t) lane by lane, with the sign bits put into t before the last product.
+__m128 QuarterWave(__m128 t, __m128i signBits) {
+    const __m128 t2 = _mm_mul_ps(t, t);
+    __m128 p = _mm_mul_ps(t2, Load(kC3s));
+    p = _mm_add_ps(p, Load(kC2s));
+    p = _mm_mul_ps(p, t2);
+    p = _mm_add_ps(p, Load(kC1s));
+    p = _mm_mul_ps(p, t2);
+    p = _mm_add_ps(p, Load(kC0s));
+    return _mm_mul_ps(_mm_or_ps(t, _mm_castsi128_ps(signBits)), p);
+}
+
+void SineCosine(float angle, float* sine, float* cosine) {
+    const __m128 alpha = _mm_set1_ps(angle);
+    const __m128 a = _mm_and_ps(_mm_mul_ps(alpha, Load(kTwoOverPis)), Load(kMagnitude));
+    Quarters quarters = SplitIntoQuarters(a);
+    quarters.count = _mm_add_epi32(quarters.count, LoadIntegers(kCosineQuarter));
+    const __m128i angleSign = _mm_and_si128(_mm_castps_si128(alpha), LoadIntegers(kSineSign));
+    const __m128i signBits = _mm_xor_si128(HalfTurnSign(quarters.count), angleSign);
+    const __m128 result = QuarterWave(ChooseT(quarters), signBits);
+    _mm_store_ss(sine, result);
+    _mm_store_ss(cosine, _mm_shuffle_ps(result, result, _MM_SHUFFLE(1, 1, 1, 1)));
+}
+
+float Cosine(float angle) {
+    const __m128 magnitude = _mm_and_ps(_mm_set1_ps(angle), Load(kMagnitude));
+    const __m128 shifted = _mm_add_ps(magnitude, Load(kHalfPis));
+    const Quarters quarters = SplitIntoQuarters(_mm_mul_ps(shifted, Load(kTwoOverPis)));
+    return _mm_cvtss_f32(QuarterWave(ChooseT(quarters), HalfTurnSign(quarters.count)));
+}
+
+}  // namespace
+
+constinit const MathRoutineTable kSSE2MathRoutines{
+    .squareRoot = nullptr,
+    .inverseSquareRoot = nullptr,
+    .inverseSquareRootEstimate = nullptr,
+    .normalizeAndLength = nullptr,
+    .normalizeOnly = nullptr,
+    .inverseLengthSquaredClamped = nullptr,
+    .sineCosine = SineCosine,
+    .cosine = Cosine,
+};
