@@ -6,22 +6,22 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 #include "mathlib/math_routines.h"
 
 namespace math_test {
 
 // The eight entries of a routine table as plain addresses, in table order.
-inline std::array<std::uintptr_t, 8> Entries(const MathRoutineTable& table) {
-    return {reinterpret_cast<std::uintptr_t>(table.squareRoot),
-            reinterpret_cast<std::uintptr_t>(table.inverseSquareRoot),
-            reinterpret_cast<std::uintptr_t>(table.inverseSquareRootEstimate),
-            reinterpret_cast<std::uintptr_t>(table.normalizeAndLength),
-            reinterpret_cast<std::uintptr_t>(table.normalizeOnly),
-            reinterpret_cast<std::uintptr_t>(table.inverseLengthSquaredClamped),
-            reinterpret_cast<std::uintptr_t>(table.sineCosine),
-            reinterpret_cast<std::uintptr_t>(table.cosine)};
+inline std::array<std::uintptr_t, 8> Entries(const MathRoutineTable& t) {
+    const auto address = [](auto routine) { return reinterpret_cast<std::uintptr_t>(routine); };
+    return {address(t.squareRoot),
+            address(t.inverseSquareRoot),
+            address(t.inverseSquareRootEstimate),
+            address(t.normalizeAndLength),
+            address(t.normalizeOnly),
+            address(t.inverseLengthSquaredClamped),
+            address(t.sineCosine),
+            address(t.cosine)};
 }
 
 inline std::uint32_t Bits(float value) {
@@ -32,7 +32,7 @@ inline double RelativeError(double actual, double expected) {
     return std::fabs(actual - expected) / std::fabs(expected);
 }
 
-// A deterministic spread of inputs: xorshift, so failures reproduce.
+// A reproducible spread of inputs in [low, high) (xorshift).
 class Inputs {
 public:
     explicit Inputs(std::uint32_t seed) : m_nState(seed) {}
@@ -42,16 +42,11 @@ public:
         m_nState ^= m_nState << 5;
         return m_nState;
     }
-    // Uniform in [low, high).
     float Uniform(float low, float high) {
         return low + (high - low) * static_cast<float>(NextBits() >> 8) * 0x1p-24f;
     }
-    // Spread over many binades: 2^(−exponentRange) to 2^exponentRange.
-    float Magnitude(int exponentRange) {
-        const float mantissa = Uniform(1.0f, 2.0f);
-        const int exponent = static_cast<int>(NextBits() % (2 * exponentRange + 1)) - exponentRange;
-        return std::ldexp(mantissa, exponent);
-    }
+    // Over many binades, 2^-range to 2^range.
+    float Magnitude(int range) { return std::exp2(Uniform(-float(range), float(range))); }
 
 private:
     std::uint32_t m_nState;
