@@ -22,8 +22,17 @@ namespace {
 
 using namespace fast_math;
 
+// The register that holds x, as a vector whose lanes above 0 are whatever they are: the
+// scalar instructions read lane 0 only, and nothing here lets the other lanes reach a
+// result. The intrinsics would clear those lanes, through an integer register and back.
+__m128 InRegister(float x) {
+    __m128 vector;
+    asm("" : "=x"(vector) : "0"(x));
+    return vector;
+}
+
 float ReciprocalSquareRootEstimate(float x) {
-    return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(x)));
+    return _mm_cvtss_f32(_mm_rsqrt_ss(InRegister(x)));
 }
 
 // One Newton-Raphson step on the estimate r of 1/√x.
@@ -32,7 +41,7 @@ float Refined(float x, float r) {
 }
 
 float SquareRoot(float x) {
-    return _mm_cvtss_f32(_mm_sqrt_ss(_mm_set_ss(x)));
+    return _mm_cvtss_f32(_mm_sqrt_ss(InRegister(x)));
 }
 
 float InverseSquareRoot(float x) {
@@ -59,7 +68,7 @@ void NormalizeOnly(Vec3f& v) {
 float InverseLengthSquaredClamped(const Vec3f* v) {
     const float lengthSquared = (v->x * v->x + v->y * v->y) + v->z * v->z;
     // maxss answers its second operand when either is NaN, so a NaN length gives 1.
-    const __m128 clamped = _mm_max_ss(_mm_set_ss(lengthSquared), _mm_set_ss(kOne));
+    const __m128 clamped = _mm_max_ss(InRegister(lengthSquared), _mm_set_ss(kOne));
     return _mm_cvtss_f32(_mm_rcp_ss(clamped));
 }
 
@@ -85,6 +94,7 @@ constexpr Lanes kC2s{kC2};
 constexpr Lanes kC3s{kC3};
 constexpr Lanes kMagnitude{kAbsoluteValueMask, kAbsoluteValueMask};
 constexpr Lanes kSineSign{kSignMask, 0u};
+constexpr Lanes kFirstMagnitude{kAbsoluteValueMask, 0u};
 
 // The quarter logic for q mod 4. Where q is even the sine takes t = f and the cosine
 // t = 1 − f, where odd the other way round: t = |f − offset|, which for an offset of 1 is
@@ -138,9 +148,7 @@ __m128 QuarterWave(__m128 t, __m128 signBits) {
 }
 
 void SineCosine(float angle, float* sine, float* cosine) {
-    // Broadcast rather than set into lane 0 alone, which would cost a trip through an
-    // integer register.
-    const __m128 alpha = _mm_set1_ps(angle);
+    const __m128 alpha = InRegister(angle);
     const __m128 a = _mm_and_ps(_mm_mul_ss(alpha, _mm_set_ss(kTwoOverPi)), Load(kMagnitude));
     const Quarters quarters = SplitIntoQuarters(a);
     const Quadrant& quadrant = kSineCosineQuadrants[quarters.count & 3];
@@ -153,7 +161,8 @@ void SineCosine(float angle, float* sine, float* cosine) {
 }
 
 float Cosine(float angle) {
-    const __m128 magnitude = _mm_and_ps(_mm_set1_ps(angle), Load(kMagnitude));
+    // Clearing lanes 1 to 3 keeps whatever they held out of the packed polynomial.
+    const __m128 magnitude = _mm_and_ps(InRegister(angle), Load(kFirstMagnitude));
     const __m128 shifted = _mm_add_ss(magnitude, _mm_set_ss(kHalfPi));
     const Quarters quarters = SplitIntoQuarters(_mm_mul_ss(shifted, _mm_set_ss(kTwoOverPi)));
     const Quadrant& quadrant = kCosineQuadrants[quarters.count & 3];
