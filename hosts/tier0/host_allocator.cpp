@@ -83,6 +83,11 @@ constinit std::atomic<std::int32_t> s_nRecords{0};
 // Requests left before the one to refuse; 0 when none is to be refused.
 constinit std::atomic<std::int32_t> s_nRequestsBeforeFailure{0};
 
+// Refusals by pattern: bit k-1 refuses the k-th request since the pattern was set.
+constexpr std::uint32_t kPatternRequests = 32;
+constinit std::atomic<std::uint32_t> s_RefusalPattern{0};
+constinit std::atomic<std::uint32_t> s_nPatternRequests{0};
+
 void CopyTag(char* destination, std::size_t size, const char* tag) {
     std::size_t length = 0;
     if (tag != nullptr) {
@@ -116,18 +121,30 @@ void NoteTag(Tier0AllocationRecord* record, const char* tag, int line) {
     CopyTag(record->tag, sizeof(record->tag), tag);
 }
 
-// True for the request that a test asked to refuse.
-bool RefuseThisRequest(Tier0AllocationRecord* record) {
+bool RefusedByCountdown() {
     std::int32_t left = s_nRequestsBeforeFailure.load();
     while (left > 0) {
-        if (s_nRequestsBeforeFailure.compare_exchange_weak(left, left - 1)) {
-            if (left != 1) return false;
-            ++s_Counters.injectedFailures;
-            if (record != nullptr) record->injectedFailure = 1;
-            return true;
-        }
+        if (s_nRequestsBeforeFailure.compare_exchange_weak(left, left - 1)) return left == 1;
     }
     return false;
+}
+
+bool RefusedByPattern() {
+    const std::uint32_t pattern = s_RefusalPattern.load();
+    if (pattern == 0) return false;
+    const std::uint32_t request = ++s_nPatternRequests;
+    return request <= kPatternRequests && ((pattern >> (request - 1)) & 1u) != 0;
+}
+
+// True for a request that a test asked to refuse.
+bool RefuseThisRequest(Tier0AllocationRecord* record) {
+    // Both are asked, so that each counts every request.
+    const bool byCountdown = RefusedByCountdown();
+    const bool byPattern = RefusedByPattern();
+    if (!byCountdown && !byPattern) return false;
+    ++s_Counters.injectedFailures;
+    if (record != nullptr) record->injectedFailure = 1;
+    return true;
 }
 
 void* NoteResult(Tier0AllocationRecord* record, void* result) {
@@ -261,6 +278,12 @@ int Tier0Test_ReadRecord(std::int32_t index, Tier0AllocationRecord* record) {
 
 void Tier0Test_FailAllocation(std::int32_t n) {
     s_nRequestsBeforeFailure = n > 0 ? n : 0;
+}
+
+void Tier0Test_FailAllocationPattern(std::uint32_t pattern) {
+    s_RefusalPattern = 0;
+    s_nPatternRequests = 0;
+    s_RefusalPattern = pattern;
 }
 
 std::int32_t Tier0Test_InjectedFailures() {

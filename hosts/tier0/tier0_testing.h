@@ -65,6 +65,9 @@ TIER0_API int Tier0Test_ReadRecord(std::int32_t index, Tier0AllocationRecord* re
 // Makes the n-th allocation request from now (allocation or reallocation, tagged or not)
 // fail with null; 0 or less cancels a pending failure.
 TIER0_API void Tier0Test_FailAllocation(std::int32_t n);
+// Refuses requests by a pattern counted from now: the k-th request (k from 1 to 32) is
+// refused when bit k-1 of pattern is set; later requests are granted. 0 cancels.
+TIER0_API void Tier0Test_FailAllocationPattern(std::uint32_t pattern);
 // Number of requests refused on purpose since the last reset.
 TIER0_API std::int32_t Tier0Test_InjectedFailures();
 // Publishes the allocator in g_pMemAlloc (1) or a null pointer (0).

@@ -3,6 +3,7 @@
 // and the static initialisers already allocate through it.
 #include <windows.h>
 
+#include "support/exit_registration.h"
 #include "support/routed_allocation.h"
 
 // The MinGW runtime's entry: runs the static initialisers, then DllMain.
@@ -21,5 +22,8 @@ extern "C" BOOL WINAPI MountPluginEntry(HANDLE module, DWORD reason, LPVOID rese
         // Windows still reports the detach of a refused attach; nothing is there to undo.
         return TRUE;
     }
-    return DllMainCRTStartup(module, reason, reserved);
+    const BOOL result = DllMainCRTStartup(module, reason, reserved);
+    // The runtime has run its at-exit table; what it could not take at load runs now.
+    if (reason == DLL_PROCESS_DETACH) RunKeptExitFunctions();
+    return result;
 }
