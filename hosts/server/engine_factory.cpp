@@ -38,7 +38,16 @@ void* EngineFactory(const char* versionName, int* returnCode) {
 
 void PrintRefusedInterfaces() {
     if (s_RefusedVersions.empty()) return;
-    std::printf("engine: not offered to the plugin:");
-    for (const std::string& name : s_RefusedVersions) std::printf(" %s", name.c_str());
+    // A stand-in engine offers only what the demo needs; the rest stays null in the plugin.
+    std::printf("engine: not offered to the plugin (%zu interfaces):", s_RefusedVersions.size());
+    std::size_t column = 80;
+    for (const std::string& name : s_RefusedVersions) {
+        if (column + name.size() + 1 > 88) {
+            std::printf("\n       ");
+            column = 7;
+        }
+        std::printf(" %s", name.c_str());
+        column += name.size() + 1;
+    }
     std::printf("\n");
 }
