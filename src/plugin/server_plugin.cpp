@@ -18,18 +18,25 @@ void* CreateServerPlugin() {
 
 const InterfaceRegistration s_ServerPluginRegistration(CreateServerPlugin, kServerPluginVersion);
 
+// What factory offers under version; no factory at all offers nothing.
+void* Ask(InterfaceFactory factory, const char* version) {
+    return factory != nullptr ? factory(version, nullptr) : nullptr;
+}
+
 }  // namespace
 
 bool CEmptyServerPlugin::AttachToEngine(InterfaceFactory interfaceFactory,
                                         InterfaceFactory /*gameServerFactory*/) {
+    // No factory at all is taken as one that offers nothing, rather than called.
     InterfaceFactory factories[] = {interfaceFactory};
-    ConnectFirstLevel(factories, 1);
-    ConnectSecondLevel(factories, 1);
+    const int count = interfaceFactory != nullptr ? 1 : 0;
+    ConnectFirstLevel(factories, count);
+    ConnectSecondLevel(factories, count);
 
     g_pEngineServer =
-        static_cast<EngineServerInterface*>(interfaceFactory(kEngineServerVersion, nullptr));
+        static_cast<EngineServerInterface*>(Ask(interfaceFactory, kEngineServerVersion));
     g_pPluginFileSystem =
-        static_cast<FileSystemInterface*>(interfaceFactory(kFileSystemVersion, nullptr));
+        static_cast<FileSystemInterface*>(Ask(interfaceFactory, kFileSystemVersion));
 
     InitMathSupport(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
     RegisterConsoleCommands(0, nullptr);
