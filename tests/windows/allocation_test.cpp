@@ -3,16 +3,11 @@
 // that allocator, and a refused allocation anywhere leaves the host running.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
+#include <vector>
 
-#include "console_entries.h"
-#include "console_variable_interface.h"
-#include "engine_server.h"
-#include "file_system.h"
+#include "fake_host.h"
 #include "harness.h"
-#include "script_runtime.h"
-#include "server_plugin.h"
 #include "tier0_testing.h"
 
 using harness::Check;
@@ -21,89 +16,10 @@ using harness::CheckText;
 
 namespace {
 
-constexpr char kPluginFile[] = "mount_plugin.dll";
+using fake::kPluginFile;
 // Enough distinct ids to make the mounted-app registry grow by reallocation.
 constexpr int kFirstAppId = 440;
 constexpr int kMounts = 12;
-
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// The engine and script-runtime side of one run, reset before each.
-struct Host {
-    ScriptFunction mountOtherGame = nullptr;
-    ScriptFunction isGameMounted = nullptr;
-    ConCommandBase* variable = nullptr;
-    int appid = 0;
-    int pushed = -1;
-};
-Host g_Host;
-
-class MountingFileSystem final : public FileSystemInterface {
-public:
-    int MountApplicationContent(int) override { return 0; }
-    void AppendSearchPath(const char*, const char*, int) override {}
-};
-
-class Console final : public ConsoleVariableInterface {
-public:
-    int AllocateOwnerIdentifier() override { return 7; }
-    void RegisterCommand(ConCommandBase* command) override {
-        if (!command->IsCommandEntry()) g_Host.variable = command;
-    }
-    void UnregisterOwner(int) override {}
-    void NotifyValueChanged(ConVar*, const char*, float) override {}
-};
-
-class Script final : public ScriptInterface {
-public:
-    const char* ArgumentString(int) override { return "content/other"; }
-    int ArgumentInteger(int) override { return g_Host.appid; }
-    void PushBoolean(int value) override { g_Host.pushed = value; }
-    void RegisterGlobalFunction(const char* name, ScriptFunction function) override {
-        if (std::strcmp(name, "MountOtherGame") == 0) g_Host.mountOtherGame = function;
-        if (std::strcmp(name, "IsGameMounted") == 0) g_Host.isGameMounted = function;
-    }
-    void RequireArgumentType(int, int) override {}
-    void ReportFailure(const char*) override {}
-    void PrintMessage(const char*, ...) override {}
-};
-
-class Modules final : public ScriptModuleManager {
-public:
-    ScriptInterface* InterfaceForState(ScriptState) override;
-};
-
-class ScriptHost final : public ScriptHostInterface {
-public:
-    ScriptState FetchScriptState() override { return nullptr; }
-    ScriptModuleManager* FetchModuleManager() override;
-};
-
-MountingFileSystem g_FileSystem;
-Console g_Console;
-Script g_Script;
-Modules g_Modules;
-ScriptHost g_ScriptHost;
-int g_EngineServer;
-
-ScriptInterface* Modules::InterfaceForState(ScriptState) {
-    return &g_Script;
-}
-ScriptModuleManager* ScriptHost::FetchModuleManager() {
-    return &g_Modules;
-}
-
-void* EngineFactory(const char* name, int* returnCode) {
-    void* offered = nullptr;
-    if (std::strcmp(name, kFileSystemVersion) == 0) offered = &g_FileSystem;
-    if (std::strcmp(name, kConsoleVariableVersion) == 0) offered = &g_Console;
-    if (std::strcmp(name, kEngineServerVersion) == 0) offered = &g_EngineServer;
-    if (returnCode != nullptr) *returnCode = offered != nullptr ? 0 : 1;
-    return offered;
-}
 
 using StepHook = void (*)();
 void NoHook() {}
@@ -112,27 +28,28 @@ void NoHook() {}
 // unload, going as far as the DLL lets it. Returns whether the last mount was seen to
 // succeed.
 bool RunServer(StepHook afterLoad = NoHook) {
-    g_Host = Host{};
-    HMODULE module = LoadLibraryA(kPluginFile);
-    if (module == nullptr) return false;
+    fake::RecordingFileSystem fileSystem;
+    fake::RecordingConsole console;
+    fake::g_Engine = {&fileSystem, &console};
+    fake::RecordingRuntime runtime;
+    fake::PluginModule loaded;
+    if (loaded.module == nullptr) return false;
     afterLoad();
-    auto createInterface = Export<InterfaceFactory>(module, "CreateInterface");
-    auto* plugin = static_cast<IServerPluginCallbacks*>(
-        createInterface != nullptr ? createInterface(kServerPluginVersion, nullptr) : nullptr);
-    if (plugin != nullptr) plugin->AttachToEngine(EngineFactory, EngineFactory);
-    if (auto open = Export<ScriptModuleOpen>(module, "vesk_open")) open(&g_ScriptHost);
-    for (int i = 0; i < kMounts && g_Host.mountOtherGame != nullptr; ++i) {
-        g_Host.appid = kFirstAppId + i;
-        g_Host.mountOtherGame(nullptr);
-    }
-    if (g_Host.isGameMounted != nullptr) g_Host.isGameMounted(nullptr);
-    if (g_Host.variable != nullptr) {
-        static_cast<ConVar*>(g_Host.variable)
-            ->ApplyString("a value text well longer than the one the variable started with");
+    IServerPluginCallbacks* plugin = loaded.Plugin();
+    if (plugin != nullptr) plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
+    if (loaded.open != nullptr) loaded.open(&runtime);
+    for (int i = 0; i < kMounts; ++i)
+        runtime.Call("MountOtherGame", "content/other", kFirstAppId + i);
+    runtime.Call("IsGameMounted", nullptr, kFirstAppId + kMounts - 1);
+    for (ConCommandBase* entry : console.registered) {
+        if (entry->IsCommandEntry()) continue;
+        static_cast<ConVar*>(entry)->ApplyString(
+            "a value text well longer than the one the variable started with");
     }
     if (plugin != nullptr) plugin->DetachFromEngine();
-    FreeLibrary(module);
-    return g_Host.pushed == 1;
+    loaded.Unload();
+    fake::g_Engine = {};
+    return runtime.pushed == std::vector<int>{1};
 }
 
 struct Seen {

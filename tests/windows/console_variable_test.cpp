@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "console_entries.h"
-#include "console_variable_interface.h"
+#include "fake_host.h"
 #include "harness.h"
-#include "server_plugin.h"
 
 using harness::Check;
 using harness::CheckEqual;
@@ -21,41 +19,9 @@ using harness::CheckText;
 
 namespace {
 
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
+using fake::Export;
 
-struct Notification {
-    ConVar* variable;
-    std::string oldText;
-    float oldFloat;
-};
-
-class RecordingConsole final : public ConsoleVariableInterface {
-public:
-    int AllocateOwnerIdentifier() override { return ++identifiersIssued + 1233; }
-    void RegisterCommand(ConCommandBase* command) override { registered.push_back(command); }
-    void UnregisterOwner(int identifier) override { unregistered.push_back(identifier); }
-    void NotifyValueChanged(ConVar* variable, const char* oldString, float oldFloat) override {
-        notifications.push_back({variable, oldString, oldFloat});
-    }
-
-    int identifiersIssued = 0;
-    std::vector<ConCommandBase*> registered;
-    std::vector<int> unregistered;
-    std::vector<Notification> notifications;
-};
-
-RecordingConsole g_Console;
-
-void* ConsoleFactory(const char* name, int* returnCode) {
-    void* offered = std::strcmp(name, kConsoleVariableVersion) == 0
-                        ? static_cast<ConsoleVariableInterface*>(&g_Console)
-                        : nullptr;
-    if (returnCode != nullptr) *returnCode = offered != nullptr ? 0 : 1;
-    return offered;
-}
+fake::RecordingConsole g_Console;
 
 template <typename Field>
 Field At(const void* object, int offset) {
@@ -82,6 +48,7 @@ void CheckValue(const ConVar* variable, const char* text, float asFloat, int asI
 
 const harness::Test kRegistered(
     "the blank variable is registered, laid out as the engine reads it", [] {
+        fake::g_Engine = {nullptr, &g_Console};
         HMODULE module = LoadLibraryA("mount_plugin.dll");
         auto createInterface = Export<InterfaceFactory>(module, "CreateInterface");
         auto** exportedCVar = Export<ConsoleVariableInterface**>(module, "g_pCVar");
@@ -93,7 +60,7 @@ const harness::Test kRegistered(
         auto* plugin =
             static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, nullptr));
         Check(*exportedCVar == nullptr, "g_pCVar null before attach");
-        plugin->AttachToEngine(ConsoleFactory, ConsoleFactory);
+        plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
         Check(*exportedCVar == &g_Console && *exportedCvar == &g_Console,
               "cvar exports after attach");
 
@@ -155,7 +122,7 @@ const harness::Test kRegistered(
         Check(*exportedCVar == nullptr && *exportedCvar == nullptr, "cvar exports after detach");
 
         // The pending list was handed over: a second load takes a new identifier, nothing more.
-        plugin->AttachToEngine(ConsoleFactory, ConsoleFactory);
+        plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
         CheckEqual(g_Console.identifiersIssued, 2, "identifiers issued");
         CheckEqual(g_Console.registered.size(), std::size_t{1}, "entries registered in all");
         plugin->DetachFromEngine();
