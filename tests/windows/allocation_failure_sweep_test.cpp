@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -81,11 +82,19 @@ private:
     bool m_bOk = true;
 };
 
-// Enough distinct ids that the mounted-app registry has to grow, one the engine refuses,
-// a repeat and the extreme ids.
+// Ten distinct ids, more than the mounted-app registry's first block holds, then one the
+// engine refuses, a repeat and the extreme ids.
 constexpr int kMissingAppId = 999;
-constexpr int kMountedIds[] = {440, 441, 442, 443,           444, 445,     446,
-                               447, 448, 449, kMissingAppId, 440, INT_MIN, INT_MAX};
+constexpr int kFirstAppId = 440;
+constexpr int kDistinctIds = 10;
+constexpr int kLaterIds[] = {kMissingAppId, kFirstAppId, INT_MIN, INT_MAX};
+
+std::vector<int> MountedIds() {
+    std::vector<int> ids;
+    for (int i = 0; i < kDistinctIds; ++i) ids.push_back(kFirstAppId + i);
+    ids.insert(ids.end(), std::begin(kLaterIds), std::end(kLaterIds));
+    return ids;
+}
 constexpr int kNeverMounted = 12345;
 
 std::string Expected(const char* format, int appid) {
@@ -250,10 +259,11 @@ DWORD RunScenario(Refusals refusals) {
 
     run.Enter(kMounts);
     std::vector<int> reportedMounted;
-    for (const int appid : kMountedIds) Mount(run, runtime, fileSystem, appid, reportedMounted);
+    const std::vector<int> ids = MountedIds();
+    for (const int appid : ids) Mount(run, runtime, fileSystem, appid, reportedMounted);
 
     run.Enter(kQueries);
-    for (const int appid : kMountedIds) Query(run, runtime, appid, reportedMounted);
+    for (const int appid : ids) Query(run, runtime, appid, reportedMounted);
     Query(run, runtime, kNeverMounted, reportedMounted);
 
     run.Enter(kConsole);
