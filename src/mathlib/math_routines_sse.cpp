@@ -13,6 +13,7 @@
 
 #include "mathlib/fast_math_constants.h"
 #include "mathlib/math_routines.h"
+#include "mathlib/packed_quarter_wave.h"
 
 #if !defined(__SSE_MATH__)
 #error "math_routines_sse.cpp must be built with SSE arithmetic for float"
@@ -78,28 +79,6 @@ float InverseLengthSquaredClamped(const Vec3f* v) {
     return _mm_cvtss_f32(_mm_rcp_ss(clamped));
 }
 
-// Packed constants, loaded whole as memory operands: SSE has no integer operations on its
-// registers. In sineCosine lane 0 carries the sine and lane 1 the cosine; lanes 2 and 3 are
-// unused and hold zeros, which also keeps the compiler from building the constants by
-// broadcasting a scalar (two more instructions each) instead of reading them.
-struct alignas(16) Lanes {
-    constexpr explicit Lanes(float value) : Lanes(value, value) {}
-    constexpr Lanes(float lane0, float lane1)
-        : Lanes(std::bit_cast<std::uint32_t>(lane0), std::bit_cast<std::uint32_t>(lane1)) {}
-    constexpr Lanes(std::uint32_t lane0, std::uint32_t lane1) : bits{lane0, lane1, 0, 0} {}
-    std::uint32_t bits[4];
-};
-
-__m128 Load(const Lanes& lanes) {
-    return _mm_load_ps(reinterpret_cast<const float*>(lanes.bits));
-}
-
-constexpr Lanes kC0s{kC0};
-constexpr Lanes kC1s{kC1};
-constexpr Lanes kC2s{kC2};
-constexpr Lanes kC3s{kC3};
-constexpr Lanes kMagnitude{kAbsoluteValueMask, kAbsoluteValueMask};
-constexpr Lanes kSineSign{kSignMask, 0u};
 constexpr Lanes kFirstMagnitude{kAbsoluteValueMask, 0u};
 
 // The quarter logic for q mod 4. Where q is even the sine takes t = f and the cosine
@@ -139,18 +118,6 @@ Quarters SplitIntoQuarters(__m128 a) {
     const int count = _mm_cvtt_ss2si(a);
     const __m128 whole = _mm_cvtsi32_ss(_mm_setzero_ps(), count);
     return {static_cast<std::uint32_t>(count), _mm_min_ss(_mm_sub_ss(a, whole), _mm_set_ss(kOne))};
-}
-
-// P(t) lane by lane, with the sign bits put into t (never negative) before the last product.
-__m128 QuarterWave(__m128 t, __m128 signBits) {
-    const __m128 t2 = _mm_mul_ps(t, t);
-    __m128 p = _mm_mul_ps(t2, Load(kC3s));
-    p = _mm_add_ps(p, Load(kC2s));
-    p = _mm_mul_ps(p, t2);
-    p = _mm_add_ps(p, Load(kC1s));
-    p = _mm_mul_ps(p, t2);
-    p = _mm_add_ps(p, Load(kC0s));
-    return _mm_mul_ps(_mm_or_ps(t, signBits), p);
 }
 
 void SineCosine(float angle, float* sine, float* cosine) {

@@ -13,24 +13,11 @@
 
 #include "mathlib/fast_math_constants.h"
 #include "mathlib/math_routines.h"
+#include "mathlib/packed_quarter_wave.h"
 
 namespace {
 
 using namespace fast_math;
-
-// Packed constants, read whole as memory operands. Lane 0 carries the sine and lane 1 the
-// cosine; lanes 2 and 3 are unused and hold zeros, which also keeps the compiler from
-// building a constant by broadcasting a scalar instead of reading it.
-struct alignas(16) Lanes {
-    constexpr explicit Lanes(float value)
-        : Lanes(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(value)) {}
-    constexpr Lanes(std::uint32_t lane0, std::uint32_t lane1) : bits{lane0, lane1, 0, 0} {}
-    std::uint32_t bits[4];
-};
-
-__m128 Load(const Lanes& lanes) {
-    return _mm_load_ps(reinterpret_cast<const float*>(lanes.bits));
-}
 
 __m128i LoadIntegers(const Lanes& lanes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.bits));
@@ -39,12 +26,6 @@ __m128i LoadIntegers(const Lanes& lanes) {
 constexpr Lanes kOnes{kOne};
 constexpr Lanes kTwoOverPis{kTwoOverPi};
 constexpr Lanes kHalfPis{kHalfPi};
-constexpr Lanes kC0s{kC0};
-constexpr Lanes kC1s{kC1};
-constexpr Lanes kC2s{kC2};
-constexpr Lanes kC3s{kC3};
-constexpr Lanes kMagnitude{kAbsoluteValueMask, kAbsoluteValueMask};
-constexpr Lanes kSineSign{kSignMask, 0u};
 constexpr Lanes kParityBits{1u, 1u};
 constexpr Lanes kHalfTurnBits{2u, 2u};
 // The cosine follows the sine's quarter logic one quarter further on.
@@ -79,18 +60,6 @@ __m128i HalfTurnSign(__m128i count) {
     return _mm_slli_epi32(_mm_and_si128(count, LoadIntegers(kHalfTurnBits)), 30);
 }
 
-// P(t) lane by lane, with the sign bits put into t before the last product.
-__m128 QuarterWave(__m128 t, __m128i signBits) {
-    const __m128 t2 = _mm_mul_ps(t, t);
-    __m128 p = _mm_mul_ps(t2, Load(kC3s));
-    p = _mm_add_ps(p, Load(kC2s));
-    p = _mm_mul_ps(p, t2);
-    p = _mm_add_ps(p, Load(kC1s));
-    p = _mm_mul_ps(p, t2);
-    p = _mm_add_ps(p, Load(kC0s));
-    return _mm_mul_ps(_mm_or_ps(t, _mm_castsi128_ps(signBits)), p);
-}
-
 void SineCosine(float angle, float* sine, float* cosine) {
     const __m128 alpha = _mm_set1_ps(angle);
     const __m128 a = _mm_and_ps(_mm_mul_ps(alpha, Load(kTwoOverPis)), Load(kMagnitude));
@@ -98,7 +67,7 @@ void SineCosine(float angle, float* sine, float* cosine) {
     quarters.count = _mm_add_epi32(quarters.count, LoadIntegers(kCosineQuarter));
     const __m128i angleSign = _mm_and_si128(_mm_castps_si128(alpha), LoadIntegers(kSineSign));
     const __m128i signBits = _mm_xor_si128(HalfTurnSign(quarters.count), angleSign);
-    const __m128 result = QuarterWave(ChooseT(quarters), signBits);
+    const __m128 result = QuarterWave(ChooseT(quarters), _mm_castsi128_ps(signBits));
     _mm_store_ss(sine, result);
     _mm_store_ss(cosine, _mm_shuffle_ps(result, result, _MM_SHUFFLE(1, 1, 1, 1)));
 }
@@ -107,7 +76,8 @@ float Cosine(float angle) {
     const __m128 magnitude = _mm_and_ps(_mm_set1_ps(angle), Load(kMagnitude));
     const __m128 shifted = _mm_add_ps(magnitude, Load(kHalfPis));
     const Quarters quarters = SplitIntoQuarters(_mm_mul_ps(shifted, Load(kTwoOverPis)));
-    return _mm_cvtss_f32(QuarterWave(ChooseT(quarters), HalfTurnSign(quarters.count)));
+    return _mm_cvtss_f32(
+        QuarterWave(ChooseT(quarters), _mm_castsi128_ps(HalfTurnSign(quarters.count))));
 }
 
 }  // namespace
