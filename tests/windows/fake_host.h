@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,10 +18,13 @@
 #include "file_system.h"
 #include "script_runtime.h"
 #include "server_plugin.h"
+#include "tier0_testing.h"
 
 namespace fake {
 
 inline constexpr char kPluginFile[] = "mount_plugin.dll";
+// The one app the engine cannot mount.
+inline constexpr int kMissingAppId = 999;
 
 // GetProcAddress hands out every export as one generic function type.
 template <typename Function>
@@ -30,19 +32,18 @@ Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// Mounts every id but the negation of failingAppId, and records what it was asked.
+// Mounts every id but the negation of kMissingAppId, and records what it was asked.
 class RecordingFileSystem final : public FileSystemInterface {
 public:
     int MountApplicationContent(int id) override {
         mounted.push_back(id);
-        return id == static_cast<int>(0u - static_cast<unsigned>(failingAppId)) ? kMountFailed : 0;
+        return id == -kMissingAppId ? kMountFailed : 0;
     }
     void AppendSearchPath(const char* path, const char* pathIdentifier, int position) override {
         appended.push_back(std::string(path) + "|" + pathIdentifier + "|" +
                            std::to_string(position));
     }
 
-    int failingAppId = 999;
     std::vector<int> mounted;
     std::vector<std::string> appended;
 };
@@ -77,9 +78,6 @@ class RecordingRuntime final : public ScriptHostInterface,
                                public ScriptModuleManager,
                                public ScriptInterface {
 public:
-    explicit RecordingRuntime(std::uintptr_t stateId = 0x1234)
-        : state(reinterpret_cast<ScriptState>(stateId)) {}
-
     ScriptState FetchScriptState() override { return state; }
     ScriptModuleManager* FetchModuleManager() override { return this; }
     // A state of another runtime is unknown here.
@@ -103,34 +101,24 @@ public:
         va_end(arguments);
         reports.push_back(std::string("M:") + text);
     }
-
-    // The most recently registered function of that name, or null.
-    ScriptFunction Function(const char* name) const {
-        for (std::size_t i = registered.size(); i-- > 0;) {
-            if (registered[i] == name) return functions[i];
-        }
-        return nullptr;
-    }
-
-    // Calls a registered function the way the runtime does for a script, with the given
-    // state (this runtime's own by default); -1 when no such function was registered.
+    // Calls the latest function registered under name as the runtime does for a script of
+    // this runtime's state; -1 when there is none.
     int Call(const char* name, const char* pathArgument, int numberArgument) {
-        return CallAs(state, name, pathArgument, numberArgument);
-    }
-    int CallAs(ScriptState caller, const char* name, const char* pathArgument, int numberArgument) {
         path = pathArgument;
         number = numberArgument;
-        ScriptFunction function = Function(name);
-        return function != nullptr ? function(caller) : -1;
+        for (std::size_t i = registered.size(); i-- > 0;) {
+            if (registered[i] == name) return functions[i](state);
+        }
+        return -1;
     }
 
-    const ScriptState state;
+    ScriptState state = reinterpret_cast<ScriptState>(0x1234);
     const char* path = nullptr;
     int number = 0;
     std::vector<int> pushed;
     std::vector<std::string> registered;
     std::vector<ScriptFunction> functions;
-    std::vector<std::string> reports;
+    std::vector<std::string> reports;  // "M:" messages and "F:" failures, in order
 };
 
 // What the engine's factory offers: set these before attaching, null offers nothing.
@@ -160,32 +148,29 @@ struct PluginModule {
     InterfaceFactory createInterface = Export<InterfaceFactory>(module, "CreateInterface");
     ScriptModuleOpen open = Export<ScriptModuleOpen>(module, "vesk_open");
     ScriptModuleClose close = Export<ScriptModuleClose>(module, "vesk_close");
-
-    PluginModule() = default;
-    PluginModule(const PluginModule&) = delete;
-    PluginModule& operator=(const PluginModule&) = delete;
     ~PluginModule() { Unload(); }
 
-    bool Usable() const {
-        return module != nullptr && createInterface != nullptr && open != nullptr &&
-               close != nullptr;
-    }
+    // The plugin object, or null when the DLL or one of its entry points is missing.
     IServerPluginCallbacks* Plugin() const {
-        if (createInterface == nullptr) return nullptr;
+        if (module == nullptr || !createInterface || !open || !close) return nullptr;
         return static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, nullptr));
     }
-    // The exported console-variable pointer (g_pCVar), or null when not exported.
-    ConsoleVariableInterface* ExportedConsole() const {
-        auto** exported = Export<ConsoleVariableInterface**>(module, "g_pCVar");
+    // The console-variable pointer exported as g_pCVar or cvar, or null when not exported.
+    ConsoleVariableInterface* ExportedConsole(const char* name = "g_pCVar") const {
+        auto** exported = Export<ConsoleVariableInterface**>(module, name);
         return exported != nullptr ? *exported : nullptr;
     }
     void Unload() {
         if (module != nullptr) FreeLibrary(module);
         module = nullptr;
-        createInterface = nullptr;
-        open = nullptr;
-        close = nullptr;
     }
 };
+
+// The stand-in allocator's counters; liveBlocks: handed out and not yet given back.
+inline Tier0AllocatorCounters Counters() {
+    Tier0AllocatorCounters counters{};
+    Tier0Test_ReadCounters(&counters);
+    return counters;
+}
 
 }  // namespace fake

@@ -1,15 +1,15 @@
 // The real mount_plugin.dll driven out of order, as a confused engine or script runtime
 // might: script functions before attach, after detach and after vesk_close, attach twice,
-// detach without attach, vesk_open twice, and unload and reload in one process. Each
-// sequence must leave the host running and tell scripts only what is true.
+// detach without attach, attach with no factory, vesk_open twice. Each sequence loads the
+// DLL afresh in this one process and must leave the host running, tell scripts only what is
+// true, and give every block back when the DLL unloads.
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <cstdio>
 
 #include "fake_host.h"
 #include "harness.h"
-#include "tier0_testing.h"
 
 using harness::Check;
 using harness::CheckEqual;
@@ -17,266 +17,134 @@ using harness::CheckText;
 
 namespace {
 
-std::string Mounted(int appid) {
-    return "M:[OK] Mounted appid " + std::to_string(appid) + "\n";
-}
-
-// The answer IsGameMounted pushes, or -1 when it pushed nothing.
-int IsMounted(fake::RecordingRuntime& runtime, int appid) {
-    const std::size_t before = runtime.pushed.size();
-    const int results = runtime.Call("IsGameMounted", nullptr, appid);
-    if (runtime.pushed.size() != before + 1) return -1;
-    CheckEqual(results, 1, "results of IsGameMounted");
-    return runtime.pushed.back();
-}
-
-int LiveBlocks() {
-    Tier0AllocatorCounters counters{};
-    Tier0Test_ReadCounters(&counters);
-    return counters.liveBlocks;
-}
-
-// A fresh engine for each sequence.
-struct Engine {
-    fake::RecordingFileSystem fileSystem;
-    fake::RecordingConsole console;
-    Engine() { fake::g_Engine = {&fileSystem, &console}; }
-    ~Engine() { fake::g_Engine = {}; }
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
-};
-
-const harness::Test kBeforeAttach("script functions before the plugin is attached", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    fake::RecordingRuntime runtime;
-    CheckEqual(loaded.open(&runtime), 0, "vesk_open");
-    CheckEqual(runtime.Call("MountOtherGame", "content/early", 440), 0, "results");
-    Check(runtime.reports == std::vector<std::string>{"F:[NOT OK] Unable to mount appid 440: "
-                                                      "the server plugin is not loaded"},
-          "the refusal says why");
-    Check(engine.fileSystem.mounted.empty() && engine.fileSystem.appended.empty(),
-          "the engine was not touched");
-    CheckEqual(IsMounted(runtime, 440), 0, "IsGameMounted(440) before attach");
-
-    // Once attached, the same functions work.
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    runtime.Call("MountOtherGame", "content/early", 440);
-    CheckEqual(runtime.reports.back(), Mounted(440), "report after attach");
-    CheckEqual(IsMounted(runtime, 440), 1, "IsGameMounted(440) after attach");
-    plugin->DetachFromEngine();
-});
-
-const harness::Test kAfterDetach("script functions and the variable after detach", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    fake::RecordingRuntime runtime;
-    loaded.open(&runtime);
-    runtime.Call("MountOtherGame", "content/first", 440);
-    if (!CheckEqual(engine.console.registered.size(), std::size_t{1}, "entries")) return;
-    auto* variable = static_cast<ConVar*>(engine.console.registered[0]);
-    plugin->DetachFromEngine();
-    Check(loaded.ExportedConsole() == nullptr, "console disconnected");
-
-    // The engine's file system outlives the plugin's unload, and the script runtime still
-    // holds the functions: mounting goes on, and says so truthfully.
-    runtime.Call("MountOtherGame", "content/second", 441);
-    runtime.Call("MountOtherGame", "content/missing", 999);
-    Check(runtime.reports == std::vector<std::string>{Mounted(440), Mounted(441),
-                                                      "F:[NOT OK] Unable to mount appid 999"},
-          "reports");
-    Check(engine.fileSystem.mounted == std::vector<int>{-440, -441, -999}, "mounted by the engine");
-    CheckEqual(IsMounted(runtime, 440), 1, "IsGameMounted(440)");
-    CheckEqual(IsMounted(runtime, 441), 1, "IsGameMounted(441)");
-    CheckEqual(IsMounted(runtime, 999), 0, "IsGameMounted(999)");
-
-    // A change with no console connected reaches no console, and the value still changes.
-    variable->ApplyString("a text longer than the buffer the variable has had so far");
-    variable->ApplyInt(4);
-    CheckText(variable->ValueText(), "4", "value text");
-    Check(engine.console.notifications.empty(), "nothing sent to the disconnected console");
-    CheckEqual(engine.console.unregistered.size(), std::size_t{1}, "unregistered once");
-});
-
-const harness::Test kAfterClose("script functions after vesk_close", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    fake::RecordingRuntime runtime;
-    loaded.open(&runtime);
-    runtime.Call("MountOtherGame", "content/before", 440);
-    CheckEqual(loaded.close(), 0, "vesk_close");
-    CheckEqual(loaded.close(), 0, "vesk_close again");
-    runtime.Call("MountOtherGame", "content/after", 441);
-    Check(runtime.reports == std::vector<std::string>{Mounted(440), Mounted(441)}, "reports");
-    CheckEqual(IsMounted(runtime, 440), 1, "IsGameMounted(440)");
-    CheckEqual(IsMounted(runtime, 441), 1, "IsGameMounted(441)");
-    CheckEqual(IsMounted(runtime, 442), 0, "IsGameMounted(442)");
-    plugin->DetachFromEngine();
-});
-
-fake::RecordingFileSystem g_SecondFileSystem;
-
-void* SecondEngineFactory(const char* name, int* returnCode) {
-    if (std::strcmp(name, kFileSystemVersion) == 0) {
-        if (returnCode != nullptr) *returnCode = 0;
-        return static_cast<FileSystemInterface*>(&g_SecondFileSystem);
-    }
-    return fake::EngineFactory(name, returnCode);
-}
-
-const harness::Test kAttachTwice("attach twice, then detach twice", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    Check(plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory), "first attach");
-    // The second load takes the file system it is offered now; the console stays the one
-    // connected first, and the entries are not handed over a second time.
-    Check(plugin->AttachToEngine(SecondEngineFactory, SecondEngineFactory), "second attach");
-    CheckEqual(engine.console.identifiersIssued, 1, "identifiers issued");
-    CheckEqual(engine.console.registered.size(), std::size_t{1}, "entries registered");
-    Check(loaded.ExportedConsole() == &engine.console, "console connected");
-
-    fake::RecordingRuntime runtime;
-    loaded.open(&runtime);
-    runtime.Call("MountOtherGame", "content/other", 440);
-    Check(runtime.reports == std::vector<std::string>{Mounted(440)}, "one report per call");
-    Check(engine.fileSystem.mounted.empty(), "the first file system was replaced");
-    Check(g_SecondFileSystem.mounted == std::vector<int>{-440}, "mounted once");
-
-    plugin->DetachFromEngine();
-    plugin->DetachFromEngine();
-    Check(engine.console.unregistered == std::vector<int>{1234}, "unregistered once");
-    Check(loaded.ExportedConsole() == nullptr, "console disconnected");
-    g_SecondFileSystem = {};
-});
-
-const harness::Test kDetachFirst("detach before any attach", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    plugin->DetachFromEngine();
-    Check(engine.console.unregistered.empty(), "nothing unregistered");
-    // A proper life afterwards is unaffected.
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    CheckEqual(engine.console.registered.size(), std::size_t{1}, "entries registered");
-    plugin->DetachFromEngine();
-    Check(engine.console.unregistered == std::vector<int>{1234}, "unregistered once");
-});
-
-const harness::Test kNoFactory("attach without an engine factory", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
+// Each sequence is a script of steps split by ';': attach (offering the first file system),
+// attach2 (offering a second one), attach0 (no factory at all), detach, open, close, change
+// (the variable's value), "mount ID: REPORT" (ok, not ok, not loaded or none) and
+// "query ID: ANSWER" (1, 0 or none). open2, mount2 and query2 come from a second runtime.
+const char* const kSequences[][2] = {
+    {"script functions before attach",
+     "open; mount 440: not loaded; query 440: 0; attach; mount 440: ok; query 440: 1; detach"},
+    // The engine's file system outlives the plugin's unload and the runtime still holds the
+    // functions: mounting goes on; a change of the variable reaches no console.
+    {"script functions and the variable after detach",
+     "attach; open; mount 440: ok; detach; mount 441: ok; mount 999: not ok; query 440: 1; "
+     "query 441: 1; query 999: 0; change"},
+    {"script functions after vesk_close, twice",
+     "attach; open; mount 440: ok; close; close; mount 441: ok; query 440: 1; query 441: 1; "
+     "query 442: 0; detach"},
+    // The second load takes the file system offered now; the console stays connected and
+    // the entries are not handed over again.
+    {"attach twice, then detach twice",
+     "attach; attach2; open; mount 440: ok; change; detach; detach"},
+    {"detach before any attach", "detach; attach; open; mount 440: ok; detach"},
     // As a factory that offers nothing: the load succeeds and nothing is connected.
-    Check(plugin->AttachToEngine(nullptr, nullptr), "attach returns true");
-    Check(loaded.ExportedConsole() == nullptr, "no console");
-    fake::RecordingRuntime runtime;
-    loaded.open(&runtime);
-    runtime.Call("MountOtherGame", "content/other", 440);
-    Check(runtime.reports == std::vector<std::string>{"F:[NOT OK] Unable to mount appid 440: "
-                                                      "the server plugin is not loaded"},
-          "the refusal says why");
-    plugin->DetachFromEngine();
-    // A later proper load works as usual.
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    CheckEqual(engine.console.registered.size(), std::size_t{1}, "entries registered");
-    runtime.Call("MountOtherGame", "content/other", 440);
-    CheckEqual(runtime.reports.back(), Mounted(440), "report after a proper attach");
-    plugin->DetachFromEngine();
-});
-
-const harness::Test kOpenTwice("vesk_open twice, by the same and by another runtime", [] {
-    Engine engine;
-    fake::PluginModule loaded;
-    if (!Check(loaded.Usable(), "module")) return;
-    IServerPluginCallbacks* plugin = loaded.Plugin();
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    fake::RecordingRuntime first;
-    CheckEqual(loaded.open(&first), 0, "first vesk_open");
-    CheckEqual(loaded.open(&first), 0, "second vesk_open");
-    Check(first.registered == std::vector<std::string>{"MountOtherGame", "IsGameMounted",
-                                                       "MountOtherGame", "IsGameMounted"},
-          "each open registers both again");
-    first.Call("MountOtherGame", "content/other", 440);
-    Check(first.reports == std::vector<std::string>{Mounted(440)}, "one report per call");
-    Check(engine.fileSystem.mounted == std::vector<int>{-440}, "mounted once");
-
-    // Another runtime opens the module: from now on the module serves the states that
-    // runtime knows. A state it does not know gets neither an answer nor a mount.
-    fake::RecordingRuntime second(0x5678);
-    CheckEqual(loaded.open(&second), 0, "vesk_open by another runtime");
-    CheckEqual(first.Call("MountOtherGame", "content/stale", 441), 0, "results for a stale state");
-    CheckEqual(first.Call("IsGameMounted", nullptr, 440), 0, "answers for a stale state");
-    Check(first.reports.size() == 1 && first.pushed.empty(), "nothing reported to it");
-    Check(engine.fileSystem.mounted == std::vector<int>{-440}, "nothing mounted for it");
-    second.Call("MountOtherGame", "content/other", 442);
-    Check(second.reports == std::vector<std::string>{Mounted(442)}, "the new runtime's report");
-    CheckEqual(IsMounted(second, 440), 1, "the registry is the process's");
-    CheckEqual(IsMounted(second, 441), 0, "the stale call mounted nothing");
-    plugin->DetachFromEngine();
-});
-
-// One life of the DLL in this process: what it registered and what it reports.
-struct Life {
-    bool registeredAfresh = false;
-    int mountedBeforeMounting = -1;
-    std::string textAtStart;
-    int blocksLeft = -1;
+    {"attach without an engine factory",
+     "attach0; open; mount 440: not loaded; detach; attach; mount 440: ok; detach"},
+    // Each open registers both functions again. Once another runtime has opened the module,
+    // it serves that runtime's states; a state it does not know gets neither answer nor mount.
+    {"vesk_open twice, by the same and by another runtime",
+     "attach; open; open; mount 440: ok; open2; mount 441: none; query 440: none; "
+     "mount2 442: ok; query2 440: 1; query2 441: 0; detach"},
 };
 
-Life LiveOnce(Engine& engine) {
-    Life life;
-    const int liveBefore = LiveBlocks();
+// What a mount step's expectation (ok, not ok, not loaded) says the report is.
+std::string Report(const std::string& expect, int appid) {
+    const std::string failure = "F:[NOT OK] Unable to mount appid " + std::to_string(appid);
+    if (expect == "ok") return "M:[OK] Mounted appid " + std::to_string(appid) + "\n";
+    if (expect == "not ok") return failure;
+    return failure + ": the server plugin is not loaded";
+}
+
+void Play(const std::string& name, const std::string& script) {
+    const int liveBefore = fake::Counters().liveBlocks;
+    fake::RecordingFileSystem fileSystems[2];
+    fake::RecordingConsole console;
+    fake::RecordingRuntime runtimes[2];
+    runtimes[1].state = reinterpret_cast<ScriptState>(0x5678);
+    fake::g_Engine = {nullptr, &console};
+    int offered = 0;  // the file system offered at the last attach
+    bool connected = false;
     {
         fake::PluginModule loaded;
-        if (!Check(loaded.Usable(), "module")) return life;
-        Check(loaded.ExportedConsole() == nullptr, "console not connected before attach");
         IServerPluginCallbacks* plugin = loaded.Plugin();
-        const std::size_t registeredBefore = engine.console.registered.size();
-        plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-        life.registeredAfresh = engine.console.registered.size() == registeredBefore + 1;
-        fake::RecordingRuntime runtime;
-        loaded.open(&runtime);
-        life.mountedBeforeMounting = IsMounted(runtime, 440);
-        runtime.Call("MountOtherGame", "content/other", 440);
-        CheckEqual(runtime.reports.back(), Mounted(440), "report");
-        CheckEqual(IsMounted(runtime, 440), 1, "IsGameMounted(440) after mounting");
-        if (life.registeredAfresh) {
-            auto* variable = static_cast<ConVar*>(engine.console.registered.back());
-            life.textAtStart = variable->ValueText();
-            variable->ApplyString("a value text that makes the variable's buffer grow");
+        if (!Check(plugin != nullptr, name)) return;
+        for (std::size_t start = 0, end = 0; start < script.size(); start = end + 2) {
+            end = std::min(script.find("; ", start), script.size());
+            const std::string step = script.substr(start, end - start);
+            const std::string what = name + ": " + step;
+            char verb[16] = {};
+            char answer[16] = {};
+            int appid = 0;
+            std::sscanf(step.c_str(), "%15s %d: %15[^;]", verb, &appid, answer);
+            const std::string op = verb;
+            const std::string expect = answer;
+            fake::RecordingRuntime& runtime = runtimes[op.back() == '2' ? 1 : 0];
+            if (op.rfind("attach", 0) == 0) {
+                offered = op == "attach2" ? 1 : 0;
+                fake::g_Engine.fileSystem = &fileSystems[offered];
+                const std::size_t before = console.registered.size();
+                connected = op != "attach0";
+                const InterfaceFactory factory = connected ? fake::EngineFactory : nullptr;
+                Check(plugin->AttachToEngine(factory, factory), what);
+                // Registered afresh in every load, with the default text.
+                for (std::size_t i = before; i < console.registered.size(); ++i) {
+                    CheckText(static_cast<ConVar*>(console.registered[i])->ValueText(), "0", what);
+                }
+            } else if (op == "detach") {
+                plugin->DetachFromEngine();
+                connected = false;
+            } else if (op.rfind("open", 0) == 0) {
+                const std::size_t before = runtime.registered.size();
+                CheckEqual(loaded.open(&runtime), 0, what);
+                CheckEqual(runtime.registered.size(), before + 2, what + ": functions registered");
+            } else if (op == "close") {
+                CheckEqual(loaded.close(), 0, what);
+            } else if (op.rfind("mount", 0) == 0) {
+                std::vector<std::string> told = runtime.reports;
+                std::vector<int> asked[2] = {fileSystems[0].mounted, fileSystems[1].mounted};
+                CheckEqual(runtime.Call("MountOtherGame", "content/other", appid), 0, what);
+                if (expect != "none") told.push_back(Report(expect, appid));
+                Check(runtime.reports == told, what + ": the report");
+                // Only the file system offered last is asked, and for the negated id.
+                if (expect == "ok" || expect == "not ok") asked[offered].push_back(-appid);
+                Check(fileSystems[0].mounted == asked[0] && fileSystems[1].mounted == asked[1],
+                      what + ": the engine's mounts");
+            } else if (op.rfind("query", 0) == 0) {
+                std::vector<int> told = runtime.pushed;
+                if (expect != "none") told.push_back(expect == "1" ? 1 : 0);
+                CheckEqual(runtime.Call("IsGameMounted", nullptr, appid), expect == "none" ? 0 : 1,
+                           what + ": results");
+                Check(runtime.pushed == told, what + ": the answer");
+            } else if (op == "change") {
+                if (!Check(console.registered.size() == 1, what)) continue;
+                auto* variable = static_cast<ConVar*>(console.registered[0]);
+                const std::size_t before = console.notifications.size();
+                variable->ApplyString("a text longer than the buffer the variable has had");
+                variable->ApplyInt(4);
+                CheckText(variable->ValueText(), "4", what + ": value text");
+                CheckEqual(console.notifications.size(), before + (connected ? 2 : 0),
+                           what + ": notifications sent");
+            } else {
+                Check(false, what + ": no such step");
+            }
+            Check(loaded.ExportedConsole() == (connected ? &console : nullptr),
+                  what + ": exported console");
         }
-        loaded.close();
-        plugin->DetachFromEngine();
+        // Every sequence attaches properly once and ends detached.
+        Check(console.identifiersIssued == 1 && console.registered.size() == 1 &&
+                  console.unregistered == std::vector<int>{1234},
+              name + ": registered once, unregistered once as 1234");
     }
-    Check(GetModuleHandleA(fake::kPluginFile) == nullptr, "unloaded");
-    life.blocksLeft = LiveBlocks() - liveBefore;
-    return life;
+    Check(GetModuleHandleA(fake::kPluginFile) == nullptr, name + ": unloaded");
+    CheckEqual(fake::Counters().liveBlocks, liveBefore, name + ": blocks left after unload");
 }
 
-const harness::Test kReload("unload and reload in one process start afresh", [] {
-    Engine engine;
-    for (int life = 1; life <= 3; ++life) {
-        const Life seen = LiveOnce(engine);
-        const std::string which = "life " + std::to_string(life);
-        Check(seen.registeredAfresh, which + ": console entry registered");
-        CheckEqual(seen.mountedBeforeMounting, 0, which + ": IsGameMounted(440) at start");
-        CheckEqual(seen.textAtStart, std::string("0"), which + ": variable text at start");
-        CheckEqual(seen.blocksLeft, 0, which + ": blocks left after unload");
+// The second round shows that unload and reload in one process start afresh: nothing
+// mounted, no plugin loaded, the entry registered anew with its default text.
+const harness::Test kMisuse("misuse sequences, each on a fresh load, twice over", [] {
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& sequence : kSequences) Play(sequence[0], sequence[1]);
     }
-    CheckEqual(engine.console.identifiersIssued, 3, "identifiers issued");
-    Check(engine.console.unregistered == std::vector<int>{1234, 1235, 1236}, "unregistered");
 });
 
 }  // namespace
