@@ -1,11 +1,10 @@
-// Console entries: the pending list and the registration passes, and console variable
-// values, against a console and a callback that write every call into one ordered log.
+// Console entries, their pending list and registration passes, and console variable values.
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cmath>
-#include <cstdio>
-#include <limits>
+#include <cstdlib>
+#include <iomanip>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,114 +18,106 @@ namespace {
 using Log = std::vector<std::string>;
 Log g_Log;
 
-std::string Show(const char* text, float value) {
-    char number[32];
-    std::snprintf(number, sizeof(number), " %g", static_cast<double>(value));
-    return std::string(text) + number;
+// Logs the parts separated by spaces.
+template <typename First, typename... Rest>
+void Note(const First& first, const Rest&... rest) {
+    std::ostringstream line;
+    line << std::setprecision(8) << first;
+    ((line << ' ' << rest), ...);
+    g_Log.push_back(line.str());
 }
 
-class RecordingConsole final : public ConsoleVariableInterface {
+// As an accessor it takes nothing and hands nothing on.
+class RecordingConsole final : public ConsoleVariableInterface, public IConCommandBaseAccessor {
 public:
     int AllocateOwnerIdentifier() override {
-        g_Log.push_back("identifier");
-        return m_nNextIdentifier++;
+        Note("identifier");
+        return nextIdentifier++;
     }
-    void RegisterCommand(ConCommandBase* command) override {
-        g_Log.push_back("register " + std::string(command->Name()) + " " +
-                        std::to_string(command->FlagBits()));
+    void RegisterCommand(ConCommandBase* entry) override {
+        Note("register", entry->Name(), entry->FlagBits());
     }
-    void UnregisterOwner(int identifier) override {
-        g_Log.push_back("unregister " + std::to_string(identifier));
+    void UnregisterOwner(int identifier) override { Note("unregister", identifier); }
+    void NotifyValueChanged(ConVar* variable, const char* oldText, float oldFloat) override {
+        Note("notify", variable->Name(), oldText, oldFloat);
     }
-    void NotifyValueChanged(ConVar* variable, const char* oldString, float oldFloat) override {
-        notified = variable;
-        g_Log.push_back("notify " + Show(oldString, oldFloat));
-    }
-    ConVar* notified = nullptr;
-
-private:
-    int m_nNextIdentifier = 70;
-};
-
-class RecordingAccessor final : public IConCommandBaseAccessor {
-public:
     bool AcceptCommand(ConCommandBase* entry) override {
-        g_Log.push_back("accept " + std::string(entry->Name()));
+        Note("accept", entry->Name());
         return false;
     }
+    int nextIdentifier = 70;
 };
 
-std::vector<ConCommandBase*> PendingList() {
-    std::vector<ConCommandBase*> entries;
-    for (ConCommandBase* entry = s_pPendingCommands; entry != nullptr; entry = entry->Link()) {
-        entries.push_back(entry);
-    }
-    return entries;
+RecordingConsole g_Console;
+
+struct Console : testing::Test {
+    void SetUp() override { g_pCVar = &g_Console; }
+};
+
+void RecordChange(IConVar* variable, const char* oldText, float oldFloat) {
+    const auto* now = static_cast<ConVar*>(variable);
+    Note("callback", oldText, oldFloat, "now", now->ValueText(), now->AsFloat());
 }
 
-class Registration : public testing::Test {
-protected:
-    void SetUp() override { g_pCVar = &console; }
-    void TearDown() override { g_pCVar = nullptr; }
-    RecordingConsole console;
-};
+// Applies each step (s, f, i: ApplyString, ApplyFloat, ApplyInt of the rest; S, F, I: the view's
+// assignments; n: a null text; -: none); answers text, float, int, and "told" if listeners heard.
+Log Assign(ConVar& variable, std::initializer_list<std::string> steps) {
+    Log outcomes;
+    for (const std::string& step : steps) {
+        g_Log.clear();
+        const char* text = step.c_str() + 1;
+        if (step[0] == 's' || step[0] == 'n') variable.ApplyString(step[0] == 's' ? text : nullptr);
+        if (step[0] == 'f') variable.ApplyFloat(std::strtof(text, nullptr));
+        if (step[0] == 'i') variable.ApplyInt(std::atoi(text));
+        if (step[0] == 'S') static_cast<IConVar&>(variable).AssignString(text);
+        if (step[0] == 'F') static_cast<IConVar&>(variable).AssignFloat(std::strtof(text, nullptr));
+        if (step[0] == 'I') static_cast<IConVar&>(variable).AssignInt(std::atoi(text));
+        std::ostringstream out;
+        out << std::setprecision(8) << variable.ValueText() << ' ' << variable.AsFloat() << ' '
+            << variable.AsInt() << (g_Log.empty() ? "" : " told");
+        outcomes.push_back(out.str());
+    }
+    return outcomes;
+}
 
 }  // namespace
 
-TEST(RegistrationState, TheStaticVariableIsPendingFromStartUp) {
-    EXPECT_EQ(PendingList(), std::vector<ConCommandBase*>{&s_BlankVariable});
-    EXPECT_EQ(s_nModuleId, -1);
-    EXPECT_FALSE(s_bCommandsRegistered);
-    EXPECT_EQ(s_pActiveAccessor, nullptr);
-}
-
-TEST_F(Registration, PassHandsEntriesOverNewestFirstEachWithTheAddedFlags) {
+TEST_F(Console, PassHandsThePendingListOverNewestFirstEachWithTheAddedFlags) {
     ConCommandBase first("first", nullptr, 0x4);
+    ConCommandBase dropped("dropped");
+    auto gone = std::make_unique<ConCommandBase>("gone");
     ConCommandBase second("second");
     ConCommandBase unlisted("unlisted", nullptr, COMMAND_FLAG_UNLISTED);
     ConCommandBase third("third");
-
+    // Destroyed or set up again: gone, newest again, or unlisted without cutting off the rest.
+    gone.reset();
+    third.SetUpEntry("third", nullptr, 0);
+    second.SetUpEntry("second", nullptr, 0);
+    dropped.SetUpEntry("dropped", nullptr, COMMAND_FLAG_UNLISTED);
     RegisterConsoleCommands(0x10, nullptr);
-    EXPECT_EQ(g_Log, (Log{"identifier", "register third 16", "register second 16",
+    EXPECT_EQ(g_Log, (Log{"identifier", "register second 16", "register third 16",
                           "register first 20", "register  16"}));
-    EXPECT_EQ(unlisted.FlagBits(), COMMAND_FLAG_UNLISTED);
-    EXPECT_EQ(unlisted.ModuleId(), 70);
-    EXPECT_EQ(s_pPendingCommands, nullptr);
 
-    // While registered, an entry is handed over as it is set up, unlisted or not, and
-    // without the added flags.
+    // While registered, entries are handed over as set up: unlisted too, without added flags.
     g_Log.clear();
     ConCommandBase late("late", nullptr, 0x2);
     ConCommandBase lateUnlisted("late-unlisted", nullptr, COMMAND_FLAG_UNLISTED);
     EXPECT_EQ(g_Log, (Log{"register late 2", "register late-unlisted 1"}));
-    EXPECT_EQ(PendingList(), std::vector<ConCommandBase*>{&late});
 }
 
-TEST_F(Registration, PassWaitsForTheConsoleAndRunsOnce) {
+TEST_F(Console, PassWaitsForTheConsoleRunsOnceAndAfterUnregistrationTakesOnlyNewEntries) {
+    UnregisterConsoleCommands();  // nothing registered, nothing to drop
     g_pCVar = nullptr;
     RegisterConsoleCommands(0, nullptr);
-    EXPECT_FALSE(s_bCommandsRegistered);
+    EXPECT_EQ(s_pPendingCommands, &s_BlankVariable);  // pending since start-up
+
+    g_pCVar = &g_Console;
+    RegisterConsoleCommands(0, &g_Console);
+    RegisterConsoleCommands(0x10, nullptr);  // already registered: nothing
+    UnregisterConsoleCommands();
     EXPECT_EQ(s_nModuleId, -1);
-    EXPECT_EQ(PendingList(), std::vector<ConCommandBase*>{&s_BlankVariable});
-
-    g_pCVar = &console;
-    RegisterConsoleCommands(0, nullptr);
-    RecordingAccessor other;
-    RegisterConsoleCommands(0x10, &other);
-    EXPECT_EQ(g_Log, (Log{"identifier", "register  0"}));
-}
-
-TEST_F(Registration, AfterUnregistrationTheAccessorStaysAndASecondPassTakesOnlyNewEntries) {
-    UnregisterConsoleCommands();
-    EXPECT_TRUE(g_Log.empty()) << "nothing registered, nothing to drop";
-
-    RecordingAccessor accessor;
-    RegisterConsoleCommands(0, &accessor);
-    UnregisterConsoleCommands();
-    EXPECT_EQ(s_BlankVariable.ModuleId(), -1);
     ConCommandBase late("late");
     RegisterConsoleCommands(0, nullptr);
-    EXPECT_EQ(late.ModuleId(), 71);
     EXPECT_EQ(g_Log, (Log{"identifier", "accept ", "unregister 70", "accept late", "identifier",
                           "register late 0"}));
 
@@ -137,218 +128,63 @@ TEST_F(Registration, AfterUnregistrationTheAccessorStaysAndASecondPassTakesOnlyN
     EXPECT_EQ(g_Log.back(), "unregister 71");
 }
 
-TEST(PendingList, ShortLivedAndReSetUpEntriesKeepTheListWhole) {
-    ConCommandBase kept("kept");
-    {
-        ConCommandBase gone("gone");
-        ConCommandBase alsoGone("also gone");
-    }
-    EXPECT_EQ(PendingList(), (std::vector<ConCommandBase*>{&kept, &s_BlankVariable}));
-
-    ConCommandBase top("top");
-    top.SetUpEntry("top", nullptr, 0);
-    kept.SetUpEntry("kept", nullptr, 0);
-    EXPECT_EQ(PendingList(), (std::vector<ConCommandBase*>{&kept, &top, &s_BlankVariable}));
-    kept.SetUpEntry("kept", nullptr, COMMAND_FLAG_UNLISTED);
-    EXPECT_EQ(PendingList(), (std::vector<ConCommandBase*>{&top, &s_BlankVariable}));
-
-    EXPECT_FALSE(kept.HasAnyFlag(0));
-    EXPECT_TRUE(kept.HasAnyFlag(0x1001));
-    EXPECT_STREQ(kept.Description(), "");
+TEST_F(Console, AssignmentsKeepTheTextAsGivenAndClampOnlyWhatIsAssigned) {
+    // The default stands unclamped, its integer from the number, not the float. Clamped texts
+    // take the "%f" form; then on the bound, a null text and an unchanged text.
+    ConVar text("t", "16777217", 0, nullptr, true, -3.0f, true, 1.0f);
+    EXPECT_EQ(
+        Assign(text, {"-", "s0.5xyz", "s5", "s1", "s-2.7", "s-9", "n", "s"}),
+        (Log{"16777217 16777216 16777217", "0.5xyz 0.5 0 told", "1.000000 1 1 told", "1 1 1 told",
+             "-2.7 -2.7 -2 told", "-3.000000 -3 -3 told", " 0 0 told", " 0 0 told"}));
+    // A number equal to the current value changes nothing; it is compared unclamped.
+    ConVar number("n", "0", 0, nullptr, true, 0.0f, true, 5.5f);
+    EXPECT_EQ(Assign(number, {"f0", "i0", "i7", "f6"}),
+              (Log{"0 0 0", "0 0 0", "5 5.5 5 told", "5.500000 5.5 5 told"}));
+    ConVar crossed("c", "0", 0, nullptr, true, 4.0f, true, 2.0f);  // the lower bound wins
+    EXPECT_EQ(Assign(crossed, {"f3", "i9"}), (Log{"4.000000 4 4 told", "2 2 2 told"}));
 }
 
-namespace {
-
-IConVar* g_pChangedVariable = nullptr;
-
-void RecordChange(IConVar* variable, const char* oldText, float oldFloat) {
-    g_pChangedVariable = variable;
-    const auto* convar = static_cast<ConVar*>(variable);
-    g_Log.push_back("callback " + Show(oldText, oldFloat) + " now " +
-                    Show(convar->ValueText(), convar->AsFloat()));
+TEST(ConsoleVariable, IntegerFormOfNaNOfOutOfRangeAndOfUnroundedValuesIsDefined) {
+    ConVar variable("v", "-1e10");
+    EXPECT_EQ(
+        Assign(variable, {"-", "snan", "s3e9", "s1e40", "fnan", "f-3e9", "i16777217"}),
+        (Log{"-1e10 -1e+10 -2147483648", "nan nan 0", "3e9 3e+09 2147483647", "1e40 inf 2147483647",
+             "nan nan 0", "-3000000000.000000 -3e+09 -2147483648", "16777217 16777216 16777217"}));
 }
 
-class ConsoleVariable : public Registration {
-protected:
-    static void ExpectValue(const ConVar& variable, const char* text, float asFloat, int asInt) {
-        EXPECT_STREQ(variable.ValueText(), text);
-        EXPECT_EQ(variable.AsFloat(), asFloat);
-        EXPECT_EQ(variable.AsInt(), asInt);
-    }
-};
-
-}  // namespace
-
-TEST_F(ConsoleVariable, SetUpStoresTheDefaultAsGiven) {
-    const ConVar unclamped("v", "5", 0, nullptr, false, 0.0f, true, 3.0f);
-    ExpectValue(unclamped, "5", 5.0f, 5);
-    EXPECT_EQ(unclamped.TextCapacity(), 2);
-
-    ExpectValue(ConVar("v", nullptr), "", 0.0f, 0);
-    ExpectValue(ConVar("v", "2.5xyz"), "2.5xyz", 2.5f, 2);
-    // The integer comes from the parsed number, not from its single-precision form.
-    ExpectValue(ConVar("v", "16777217"), "16777217", 16777216.0f, 16777217);
-}
-
-TEST_F(ConsoleVariable, TextIsKeptAsGivenUnlessClamped) {
-    ConVar variable("v", "0", 0, nullptr, true, 0.0f, true, 1.0f);
-    variable.ApplyString("0.5xyz");
-    ExpectValue(variable, "0.5xyz", 0.5f, 0);
-    variable.ApplyString("5");
-    ExpectValue(variable, "1.000000", 1.0f, 1);
-    variable.ApplyString("1");  // on the bound: kept as given
-    ExpectValue(variable, "1", 1.0f, 1);
-
-    ConVar unbounded("u", "0");
-    unbounded.ApplyString("-2.7");
-    ExpectValue(unbounded, "-2.7", -2.7f, -2);
-    unbounded.ApplyString(nullptr);
-    ExpectValue(unbounded, "", 0.0f, 0);
-    unbounded.ApplyString(unbounded.ValueText());
-    EXPECT_EQ(g_Log.size(), 6u) << "every text assignment notifies, even an unchanged one";
-}
-
-TEST_F(ConsoleVariable, NumberAssignmentsSkipTheCurrentValueAndFormatTheStoredOne) {
-    ConVar variable("v", "0", 0, nullptr, true, 0.0f, true, 10.0f);
-    variable.ApplyFloat(0.0f);
-    variable.ApplyInt(0);
-    EXPECT_TRUE(g_Log.empty());
-
-    variable.ApplyFloat(0.5f);
-    ExpectValue(variable, "0.500000", 0.5f, 0);
-    variable.ApplyFloat(10.0f);
-    variable.ApplyFloat(11.0f);  // compared before clamping, so stored again
-    ExpectValue(variable, "10.000000", 10.0f, 10);
-    EXPECT_EQ(g_Log.back(), "notify 10.000000 10");
-
-    ConVar half("h", "0", 0, nullptr, true, 0.0f, true, 5.5f);
-    half.ApplyInt(7);
-    ExpectValue(half, "5", 5.5f, 5);
-
-    ConVar wide("w", "0");
-    wide.ApplyInt(16777217);
-    ExpectValue(wide, "16777217", 16777216.0f, 16777217);
-    wide.ApplyFloat(1e30f);
-    EXPECT_STREQ(wide.ValueText(), "1000000015047466219876688855040");  // 31 of 38 characters
-
-    // The lower bound wins, even above the upper one.
-    ConVar crossed("c", "0", 0, nullptr, true, 4.0f, true, 2.0f);
-    crossed.ApplyFloat(1.0f);
-    EXPECT_EQ(crossed.AsFloat(), 4.0f);
-    crossed.ApplyInt(9);
-    EXPECT_EQ(crossed.AsInt(), 2);
-}
-
-TEST_F(ConsoleVariable, IntegerFormOfNaNAndOfHugeValuesIsDefined) {
-    ConVar variable("v", "0");
-    variable.ApplyFloat(std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(variable.AsInt(), 0);
-    variable.ApplyFloat(3e9f);
-    EXPECT_EQ(variable.AsInt(), INT_MAX);
-    variable.ApplyFloat(-3e9f);
-    EXPECT_EQ(variable.AsInt(), INT_MIN);
-    variable.ApplyString("1e40");
-    EXPECT_EQ(variable.AsFloat(), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(variable.AsInt(), INT_MAX);
-    variable.ApplyString("-nan");
-    EXPECT_TRUE(std::isnan(variable.AsFloat()));
-    EXPECT_EQ(variable.AsInt(), 0);
-    EXPECT_EQ(ConVar("d", "-1e10").AsInt(), INT_MIN);
-}
-
-TEST_F(ConsoleVariable, KeepStringFreezesTheTextAndSilencesTheListeners) {
-    ConVar variable("v", "1", COMMAND_FLAG_KEEP_STRING, nullptr, false, 0.0f, false, 0.0f,
-                    RecordChange);
-    variable.ApplyFloat(3.0f);
-    ExpectValue(variable, "1", 3.0f, 3);
-    variable.ApplyInt(4);
-    variable.ApplyString("5");
-    ExpectValue(variable, "1", 5.0f, 5);
-    EXPECT_TRUE(g_Log.empty());
-}
-
-TEST_F(ConsoleVariable, ListenersHearTheOldValueAfterTheNewOneIsInPlace) {
+TEST_F(Console, ListenersHearTheOldValueWholeAfterTheNewOneIsInPlace) {
     ConVar variable("v", "1.5", 0, nullptr, false, 0.0f, false, 0.0f, RecordChange);
-    variable.ApplyString("2");
-    EXPECT_EQ(g_Log, (Log{"callback 1.5 1.5 now 2 2", "notify 1.5 1.5"}));
-    EXPECT_EQ(g_pChangedVariable, static_cast<IConVar*>(&variable));
-    EXPECT_EQ(console.notified, &variable);
-
-    // With no console connected the callback still runs.
-    g_pCVar = nullptr;
-    variable.ApplyInt(3);
-    EXPECT_EQ(g_Log.back(), "callback 2 2 now 3 3");
-}
-
-TEST_F(ConsoleVariable, TheBufferOnlyGrowsAndLongOldTextsReachTheListenersWhole) {
-    ConVar variable("v", "0", 0, nullptr, false, 0.0f, false, 0.0f,
-                    [](IConVar*, const char* text, float) { g_Log.assign(1, text); });
-    variable.ApplyString("12345");
-    EXPECT_EQ(variable.TextCapacity(), 6);
-    variable.ApplyString("1");
-    EXPECT_EQ(variable.TextCapacity(), 6);
-
+    Assign(variable, {"s2"});
+    EXPECT_EQ(g_Log, (Log{"callback 1.5 1.5 now 2 2", "notify v 1.5 1.5"}));
+    // The buffer only grows; a long old text reaches the listeners whole, or, without heap
+    // for its copy, cut rather than overrunning anything.
     const std::string longText(5000, '7');
-    variable.ApplyString(longText.c_str());
-    variable.ApplyString("2");  // written in place over the long text
+    Assign(variable, {"s" + longText, "s4"});
+    EXPECT_EQ(g_Log.front(), "callback " + longText + " inf now 4 4");
+    Assign(variable, {"s" + longText});
+    Tier0Test_FailAllocation(1);
+    Assign(variable, {"s5"});
+    EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 255) + " inf now 5 5");
+    // Without a bigger buffer the text stays, and as it did not change nobody is told.
+    Tier0Test_FailAllocation(1);
+    EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 0 0"});
     EXPECT_EQ(variable.TextCapacity(), 5001);
-    EXPECT_EQ(g_Log.front(), longText);
-
-    // Without heap for the copy, the old text arrives cut rather than overrunning anything.
-    variable.ApplyString(longText.c_str());
     Tier0Test_FailAllocation(1);
-    variable.ApplyString("3");
-    EXPECT_STREQ(variable.ValueText(), "3");
-    EXPECT_EQ(g_Log.front(), longText.substr(0, 255));
+    ConVar starved("s", "42");  // no buffer at all: the empty text, and 0
+    EXPECT_EQ(Assign(starved, {"-"}), Log{" 0 0"});
+    g_pCVar = nullptr;  // with no console connected the callback still runs
+    Assign(variable, {"i3"});
+    EXPECT_EQ(g_Log, Log{"callback 5 0 now 3 3"});
 }
 
-TEST_F(ConsoleVariable, WithoutMemoryTheVariableStaysValid) {
-    Tier0Test_FailAllocation(1);
-    ConVar starved("s", "42");
-    ExpectValue(starved, "", 0.0f, 0);
-    starved.ApplyString("7");
-    ExpectValue(starved, "7", 7.0f, 7);
-
-    ConVar variable("v", "0");
-    g_Log.clear();
-    Tier0Test_FailAllocation(1);
-    variable.ApplyString("123456");
-    ExpectValue(variable, "0", 123456.0f, 123456);
-    EXPECT_TRUE(g_Log.empty()) << "the text did not change, so nobody is told";
-}
-
-TEST_F(ConsoleVariable, TheInterfaceViewAssignsThroughThePrimaryTable) {
-    ConVar variable("v", "0", 0x20);
-    IConVar& view = variable;
-    view.AssignInt(3);
-    view.AssignString("x");
-    EXPECT_STREQ(variable.ValueText(), "x");
-    view.AssignFloat(0.25f);
-    ExpectValue(variable, "0.250000", 0.25f, 0);
-    EXPECT_STREQ(view.Name(), "v");
-    EXPECT_TRUE(view.HasAnyFlag(0x20));
-}
-
-TEST_F(ConsoleVariable, TheBlankVariableIgnoresItsInterfaceButNotItsOwnTable) {
-    ConVar& blank = s_BlankVariable;
-    ExpectValue(blank, "0", 0.0f, 0);
-    EXPECT_EQ(blank.TextCapacity(), 2);
-
-    IConVar& view = blank;
-    view.AssignInt(5);
-    view.AssignFloat(5.0f);
-    view.AssignString("5");
-    EXPECT_STREQ(view.Name(), "");
-    EXPECT_TRUE(g_Log.empty());
-
-    blank.ApplyInt(3);
-    ExpectValue(blank, "3", 3.0f, 3);
-    EXPECT_EQ(console.notified, &blank);
-
-    // Its flag word takes bits and freezes its text, though it reports none of them.
-    blank.SetFlagBits(COMMAND_FLAG_KEEP_STRING);
-    EXPECT_FALSE(blank.HasAnyFlag(-1));
-    EXPECT_FALSE(view.HasAnyFlag(-1));
-    blank.ApplyInt(4);
-    ExpectValue(blank, "3", 4.0f, 4);
+TEST_F(Console, KeepStringFreezesTheTextAndTheBlankVariableIgnoresItsInterface) {
+    ConVar frozen("f", "1", COMMAND_FLAG_KEEP_STRING, nullptr, false, 0, false, 0, RecordChange);
+    EXPECT_EQ(Assign(frozen, {"f3", "i4", "s5"}), (Log{"1 3 3", "1 4 4", "1 5 5"}));
+    ConVar plain("p", nullptr);
+    EXPECT_EQ(Assign(plain, {"-", "Sx", "F0.25", "I3"}),
+              (Log{" 0 0", "x 0 0 told", "0.250000 0.25 0 told", "3 3 3 told"}));
+    EXPECT_EQ(Assign(s_BlankVariable, {"S5", "F5", "I5"}), (Log{"0 0 0", "0 0 0", "0 0 0"}));
+    EXPECT_STREQ(static_cast<IConVar&>(s_BlankVariable).Name(), "");
+    s_BlankVariable.SetFlagBits(COMMAND_FLAG_KEEP_STRING);  // obeyed, though never reported
+    EXPECT_EQ(Assign(s_BlankVariable, {"i4"}), Log{"0 4 4"});
 }
