@@ -9,114 +9,52 @@
 
 namespace {
 
-struct Offer {
-    const char* version;
-    void* object;
-};
-
 std::vector<std::string> g_Asked;
-bool g_bReturnCodeSlotPassed = false;
 
-// Answers from the offers, in its own list, and records what it was asked.
-template <const std::vector<Offer>* offers>
+// Answers each version it offers with the address of its offer, and records what it is asked.
+template <const auto& offers>
 void* Factory(const char* version, int* returnCode) {
     g_Asked.emplace_back(version);
-    if (returnCode != nullptr) g_bReturnCodeSlotPassed = true;
-    for (const Offer& offer : *offers) {
-        if (std::strcmp(offer.version, version) == 0) return offer.object;
-    }
+    EXPECT_EQ(returnCode, nullptr);
+    for (const char* const& offered : offers)
+        if (std::strcmp(offered, version) == 0) return const_cast<char**>(&offered);
     return nullptr;
 }
 
-int g_Tokens[8];
-void* Token(int i) {
-    return &g_Tokens[i];
-}
-
-const std::vector<Offer> kNothing;
-const std::vector<Offer> kUtilitiesOnly = {{"VProcessUtils001", Token(0)}};
-const std::vector<Offer> kConsoleAndUtilities = {{"VEngineCvar004", Token(1)},
-                                                 {"VProcessUtils001", Token(2)}};
-const std::vector<Offer> kSomeShared = {{"VFileSystem017", Token(3)},
-                                        {"VMaterialSystem079", Token(4)},
-                                        {"VBAllocTracker001", Token(5)}};
-const std::vector<Offer> kOtherShared = {{"VFileSystem017", Token(6)},
-                                         {"QueuedLoaderVersion001", Token(7)}};
-
-ConsoleVariableInterface* AsConsole(void* token) {
-    return static_cast<ConsoleVariableInterface*>(token);
-}
+const char* const kUtilities[] = {"VProcessUtils001"};
+const char* const kConsoleAndUtilities[] = {"VEngineCvar004", "VProcessUtils001"};
+const char* const kSome[] = {"VFileSystem017", "VMaterialSystem079", "VBAllocTracker001"};
+const char* const kOther[] = {"VFileSystem017", "QueuedLoaderVersion001", "VEngineCvar004"};
 
 }  // namespace
 
-TEST(EngineConnection, FirstLevelGuardCountsAnEmptyListAsConnected) {
-    const InterfaceFactory factories[] = {Factory<&kConsoleAndUtilities>};
+TEST(EngineConnection, FirstLevelConnectsOnceEvenEmptyAndFillsGapsFromLaterFactories) {
+    const InterfaceFactory factories[] = {Factory<kUtilities>, Factory<kConsoleAndUtilities>,
+                                          Factory<kOther>};
     ConnectFirstLevel(factories, 0);
-    EXPECT_TRUE(g_bFirstLevelConnected);
-    EXPECT_TRUE(g_Asked.empty());
-
-    ConnectFirstLevel(factories, 1);
-    EXPECT_TRUE(g_Asked.empty()) << "already connected: the factory is not asked";
-    EXPECT_EQ(g_pCVar, nullptr);
+    ConnectFirstLevel(factories, 3);
+    EXPECT_TRUE(g_Asked.empty()) << "an empty list still counts as connected";
 
     DisconnectFirstLevel();
-    EXPECT_FALSE(g_bFirstLevelConnected);
-    ConnectFirstLevel(factories, 1);
-    EXPECT_EQ(g_pCVar, AsConsole(Token(1)));
-    EXPECT_EQ(cvar, AsConsole(Token(1)));
-    EXPECT_EQ(g_pProcessUtilities, static_cast<void*>(Token(2)));
-    EXPECT_FALSE(g_bReturnCodeSlotPassed);
-    DisconnectFirstLevel();
-}
-
-TEST(EngineConnection, FirstLevelTakesEachInterfaceFromTheFirstFactoryOfferingIt) {
-    const InterfaceFactory factories[] = {Factory<&kUtilitiesOnly>, Factory<&kConsoleAndUtilities>};
-    ConnectFirstLevel(factories, 2);
-    EXPECT_EQ(g_pCVar, AsConsole(Token(1)));
+    ConnectFirstLevel(factories, 3);
+    EXPECT_EQ(static_cast<void*>(g_pCVar), &kConsoleAndUtilities[0]);
     EXPECT_EQ(cvar, g_pCVar);
-    EXPECT_EQ(g_pProcessUtilities, static_cast<void*>(Token(0)));
-    // The second factory is asked only for what the first left open.
-    const std::vector<std::string> expected = {"VEngineCvar004", "VProcessUtils001",
-                                               "VEngineCvar004"};
-    EXPECT_EQ(g_Asked, expected);
-
+    EXPECT_EQ(static_cast<void*>(g_pProcessUtilities), &kUtilities[0]);
+    EXPECT_EQ(g_Asked.size(), 3u) << "later factories are asked only for what is missing";
     DisconnectFirstLevel();
-    EXPECT_EQ(cvar, nullptr);
-    EXPECT_EQ(g_pCVar, nullptr);
-    EXPECT_EQ(g_pProcessUtilities, nullptr);
-}
-
-TEST(EngineConnection, DisconnectingAnUnconnectedFirstLevelLeavesThePointersAlone) {
-    g_pCVar = AsConsole(Token(1));
-    DisconnectFirstLevel();
-    EXPECT_EQ(g_pCVar, AsConsole(Token(1)));
-    g_pCVar = nullptr;
+    EXPECT_TRUE(cvar == nullptr && g_pCVar == nullptr && g_pProcessUtilities == nullptr);
 }
 
 TEST(EngineConnection, SecondLevelOnlyFillsGapsAndDisconnectKeepsTheTracker) {
-    const InterfaceFactory factories[] = {Factory<&kSomeShared>, Factory<&kOtherShared>};
+    const InterfaceFactory factories[] = {Factory<kSome>, Factory<kOther>};
     ConnectSecondLevel(factories, 2);
-    EXPECT_EQ(g_pFileSystem, Token(3)) << "the first factory that answers wins";
-    EXPECT_EQ(g_pMaterialSystem, Token(4));
-    EXPECT_EQ(g_pMaterialSystemAlias, Token(4));
-    EXPECT_EQ(g_pVertexBufferAllocTracker, Token(5));
-    EXPECT_EQ(g_pQueuedLoader, Token(7));
-    EXPECT_EQ(g_pInputSystem, nullptr);
-    EXPECT_FALSE(g_bReturnCodeSlotPassed);
-    // Eleven names from the first factory, then only the eight it left open.
-    EXPECT_EQ(g_Asked.size(), 11u + 8u);
-    EXPECT_EQ(g_Asked.front(), "VFileSystem017");
-    EXPECT_EQ(g_Asked.back(), "QueuedLoaderVersion001");
-
-    g_Asked.clear();
-    ConnectSecondLevel(factories, 1);
-    EXPECT_EQ(g_Asked.size(), 7u) << "a second call asks only for the gaps";
+    EXPECT_EQ(g_pFileSystem, &kSome[0]) << "the first factory that answers wins";
+    EXPECT_EQ(g_pMaterialSystemAlias, &kSome[1]);
+    EXPECT_EQ(g_pQueuedLoader, &kOther[1]);
+    EXPECT_EQ(g_Asked.size(), 11u + 8u) << "the second factory is asked only for the gaps";
 
     DisconnectSecondLevel();
-    for (void* pointer : {g_pFileSystem, g_pMaterialSystem, g_pMaterialSystemAlias, g_pInputSystem,
-                          g_pNetworkSystem, g_pMaterialSystemHardwareConfig, g_pDebugTextureInfo,
-                          g_pColorCorrection, g_pP4, g_pModelLibrary, g_pQueuedLoader}) {
-        EXPECT_EQ(pointer, nullptr);
-    }
-    EXPECT_EQ(g_pVertexBufferAllocTracker, Token(5));
+    EXPECT_TRUE(g_pFileSystem == nullptr && g_pMaterialSystem == nullptr &&
+                g_pMaterialSystemAlias == nullptr && g_pQueuedLoader == nullptr);
+    EXPECT_EQ(g_pVertexBufferAllocTracker, &kSome[2]);
 }
