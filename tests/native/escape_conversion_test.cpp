@@ -5,90 +5,45 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-namespace {
-
-struct Answer {
-    int plain;
-    int length;
-    bool operator==(const Answer&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Answer& answer) {
-    return out << "{plain " << answer.plain << ", length " << answer.length << "}";
-}
-
-Answer LookUp(CUtlCharConversion& conversion, const char* text) {
-    int length = -1;
-    const char plain = conversion.LookUpConversion(text, &length);
-    return {static_cast<unsigned char>(plain), length};
-}
-
-const ConversionPair kElevenPairs[] = {
-    {'\n', "n"}, {'\t', "t"},  {'\v', "v"}, {'\b', "b"}, {'\r', "r"}, {'\f', "f"},
-    {'\a', "a"}, {'\\', "\\"}, {'?', "?"},  {'\'', "'"}, {'"', "\""},
-};
-
-}  // namespace
-
-TEST(EscapeConversion, CStringSetUnescapesByTheFirstCharacterOnly) {
-    CUtlCharConversion& set = s_CStringEscapeSet;
-    const std::vector<std::pair<const char*, int>> expected = {
-        {"n", 0x0A}, {"t", 0x09},  {"v", 0x0B}, {"b", 0x08}, {"r", 0x0D},  {"f", 0x0C},
-        {"a", 0x07}, {"\\", 0x5C}, {"?", 0x3F}, {"'", 0x27}, {"\"", 0x22}, {"nabc", 0x0A},
-    };
-    for (const auto& [text, plain] : expected) EXPECT_EQ(LookUp(set, text), (Answer{plain, 1}));
-    for (const char* text : {"x", "", "N", "\x80", "\xfe", "\xff"}) {
-        EXPECT_EQ(LookUp(set, text), (Answer{0, 0})) << '"' << text << '"';
-    }
-    EXPECT_EQ(set.GetEscapeChar(), '\\');
-    EXPECT_STREQ(set.GetDelimiter(), "\"");
-    EXPECT_EQ(set.GetDelimiterLength(), 1);
-    EXPECT_EQ(set.MaxConversionLength(), 1);
-    EXPECT_STREQ(set.GetConversionString('\n'), "n");
-}
-
-TEST(EscapeConversion, NoEscapeSetNeverConverts) {
-    CUtlCharConversion& set = s_NoEscapeSet;
-    for (const char* text : {"", "\x7f", "n", "\""}) EXPECT_EQ(LookUp(set, text), (Answer{0, 0}));
-    EXPECT_EQ(set.GetEscapeChar(), '\x7f');
-    EXPECT_EQ(set.MaxConversionLength(), 0);
-    EXPECT_STREQ(set.GetConversionString('\x7f'), "");
-}
-
-TEST(EscapeConversion, BaseLookupMatchesWholeReplacementTexts) {
-    CUtlCharConversion eleven('\\', "\"", 11, kElevenPairs);
-    EXPECT_EQ(LookUp(eleven, "n"), (Answer{0x0A, 1}));
-    EXPECT_EQ(LookUp(eleven, "\""), (Answer{0x22, 1}));
-    EXPECT_EQ(LookUp(eleven, "nabc"), (Answer{0, 0}));
-    EXPECT_EQ(LookUp(eleven, ""), (Answer{0, 0}));
-
-    CUtlCharConversion none('\\', "\"", 0, kElevenPairs);
-    EXPECT_EQ(LookUp(none, "n"), (Answer{0, 0}));
-    EXPECT_EQ(none.MaxConversionLength(), 0);
-
-    // A character given twice keeps the later text.
-    const ConversionPair twice[] = {{'A', "x"}, {'A', "yy"}};
-    CUtlCharConversion repeated('\\', "''", 2, twice);
-    EXPECT_EQ(LookUp(repeated, "yy"), (Answer{'A', 2}));
-    EXPECT_EQ(LookUp(repeated, "x"), (Answer{0, 0}));
-    EXPECT_EQ(repeated.MaxConversionLength(), 2);
-    EXPECT_EQ(repeated.GetDelimiterLength(), 2);
-}
-
-TEST(EscapeConversion, CharactersOutsideTheTablesAndTooManyPairsAreIgnoredSafely) {
+TEST(EscapeConversion, LookupsOfTheBuiltSetsAndOfThePlainConversion) {
+    const ConversionPair two[] = {{'\n', "n"}, {'"', "\""}}, twice[] = {{'A', "x"}, {'A', "yy"}};
     // 0xFF has no slot in the 255-entry tables; an empty replacement would make the
     // terminating NUL stand for a character.
     const ConversionPair odd[] = {{'\xff', "z"}, {'q', ""}, {'w', "\xff"}, {'e', "E"}};
+    CUtlCharConversion plain('\\', "\"", 2, two), none('\\', "\"", 0, two),
+        repeated('\\', "''", 2, twice);
     CUtlCStringConversion unescape('\\', "\"", 4, odd);
-    EXPECT_EQ(LookUp(unescape, ""), (Answer{0, 0}));
-    EXPECT_EQ(LookUp(unescape, "z"), (Answer{0, 0}));
-    EXPECT_EQ(LookUp(unescape, "\xff"), (Answer{0, 0}));
-    EXPECT_EQ(LookUp(unescape, "E"), (Answer{'e', 1}));
-    EXPECT_EQ(unescape.GetConversionString('\xff'), nullptr);
-
-    std::vector<ConversionPair> many(300, ConversionPair{'m', "M"});
+    std::vector<ConversionPair> many(300, ConversionPair{'m', "M"});  // more than the tables hold
     CUtlCharConversion crowded('\\', "\"", static_cast<int>(many.size()), many.data());
-    EXPECT_EQ(LookUp(crowded, "M"), (Answer{'m', 1}));
+    CUtlCharConversion *const cString = &s_CStringEscapeSet, *const noEscape = &s_NoEscapeSet;
+    // Only the first character counts in the C-string set; the plain conversion matches whole
+    // replacement texts, and of a character given twice the later text. Misses give 0, 0.
+    const std::tuple<CUtlCharConversion*, const char*, char, int> lookups[] = {
+        {cString, "nabc", '\n', 1}, {&plain, "n", '\n', 1},  {&repeated, "yy", 'A', 2},
+        {&unescape, "E", 'e', 1},   {&crowded, "M", 'm', 1}, {cString, "x", 0, 0},
+        {cString, "\x80", 0, 0},    {cString, "\xff", 0, 0}, {noEscape, "", 0, 0},
+        {noEscape, "n", 0, 0},      {&plain, "nabc", 0, 0},  {&none, "n", 0, 0},
+        {&repeated, "x", 0, 0},     {&unescape, "", 0, 0},   {&unescape, "z", 0, 0},
+        {&unescape, "\xff", 0, 0}};
+    for (auto [set, text, expected, expectedLength] : lookups) {
+        int length = -1;
+        EXPECT_TRUE(set->LookUpConversion(text, &length) == expected && length == expectedLength)
+            << '"' << text << '"';
+    }
+    // Every escape of the C-string set, both ways, and what the built sets report.
+    const std::string escaped = "ntvbrfa\\?'\"", unescaped = "\n\t\v\b\r\f\a\\?'\"";
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        int length = 0;
+        EXPECT_EQ(s_CStringEscapeSet.LookUpConversion(&escaped[i], &length), unescaped[i]);
+        EXPECT_EQ(s_CStringEscapeSet.GetConversionString(unescaped[i]), escaped.substr(i, 1));
+    }
+    EXPECT_STREQ(s_CStringEscapeSet.GetDelimiter(), "\"");
+    EXPECT_TRUE(s_CStringEscapeSet.GetEscapeChar() == '\\' &&
+                s_NoEscapeSet.GetEscapeChar() == 0x7f);
+    EXPECT_TRUE(s_CStringEscapeSet.MaxConversionLength() == 1 && none.MaxConversionLength() == 0);
+    EXPECT_TRUE(repeated.MaxConversionLength() == 2 && repeated.GetDelimiterLength() == 2);
+    EXPECT_EQ(unescape.GetConversionString('\xff'), nullptr);
 }
