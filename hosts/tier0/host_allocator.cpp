@@ -1,6 +1,7 @@
 // The stand-in engine allocator: a real one, on the process heap, that counts and records
 // every call so tests can see what the library asks, and can be told to refuse a request
 // or to be missing altogether.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -61,21 +62,6 @@ struct Counters {
 
 constinit Counters s_Counters;
 constinit std::atomic<bool> s_bWantsTags{true};
-constinit char s_szLastTag[260] = {};
-// Guards s_szLastTag: tagged calls may come from several threads at once.
-constinit std::atomic_flag s_LastTagBusy;
-
-class LastTagLock {
-public:
-    LastTagLock() {
-        while (s_LastTagBusy.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~LastTagLock() { s_LastTagBusy.clear(std::memory_order_release); }
-    LastTagLock(const LastTagLock&) = delete;
-    LastTagLock& operator=(const LastTagLock&) = delete;
-};
-
 // Each call claims its own slot, so calls from several threads never share one.
 constinit Tier0AllocationRecord s_Records[kTier0RecordCapacity] = {};
 constinit std::atomic<std::int32_t> s_nRecords{0};
@@ -111,10 +97,6 @@ Tier0AllocationRecord* Record(Tier0AllocatorOperation operation, void* block, st
 }
 
 void NoteTag(Tier0AllocationRecord* record, const char* tag, int line) {
-    {
-        const LastTagLock lock;
-        CopyTag(s_szLastTag, sizeof(s_szLastTag), tag);
-    }
     if (record == nullptr) return;
     record->tagged = tag != nullptr ? 1 : 0;
     record->line = line;
@@ -244,8 +226,16 @@ void Tier0Test_ReadCounters(Tier0AllocatorCounters* counters) {
 
 void Tier0Test_LastTag(char* buffer, int size) {
     if (size <= 0) return;
-    const LastTagLock lock;
-    CopyTag(buffer, static_cast<std::size_t>(size), s_szLastTag);
+    const char* tag = "";
+    const std::int32_t kept = std::min(s_nRecords.load(), kTier0RecordCapacity);
+    for (std::int32_t index = kept; index-- > 0;) {
+        const Tier0AllocationRecord& record = s_Records[index];
+        if (record.tagged != 0) {
+            tag = record.tag;
+            break;
+        }
+    }
+    CopyTag(buffer, static_cast<std::size_t>(size), tag);
 }
 
 void Tier0Test_ResetCounters() {
@@ -258,8 +248,6 @@ void Tier0Test_ResetCounters() {
     s_Counters.tagQuestions = 0;
     s_Counters.injectedFailures = 0;
     s_nRecords = 0;
-    const LastTagLock lock;
-    s_szLastTag[0] = '\0';
 }
 
 void Tier0Test_SetWantsAllocationTags(int wanted) {

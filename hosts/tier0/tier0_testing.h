@@ -49,7 +49,8 @@ inline constexpr char kTier0NoAllocatorVariable[] = "TIER0_STANDIN_NO_ALLOCATOR"
 
 extern "C" {
 TIER0_API void Tier0Test_ReadCounters(Tier0AllocatorCounters* counters);
-// Copies the tag of the last tagged call ("" when none) into buffer, NUL-terminated.
+// Copies the tag of the last tagged call kept in the record ("" when none) into buffer,
+// NUL-terminated.
 TIER0_API void Tier0Test_LastTag(char* buffer, int size);
 // Zeroes the counters (live blocks excepted) and empties the record.
 TIER0_API void Tier0Test_ResetCounters();

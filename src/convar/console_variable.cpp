@@ -7,6 +7,7 @@
 #include "plugin/engine_connection.h"
 #include "support/bounded_format.h"
 #include "support/routed_allocation.h"
+#include "support/single_precision.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ bool ConVar::IsAttached() const {
 void ConVar::ApplyString(const char* text) {
     if (text == nullptr) text = "";
     const float oldFloat = m_flAsFloat;
-    float value = RoundToSingle(ParseNumber(text));
+    float value = RoundedToSingle(ParseNumber(text));
     char formatted[kFormattedSize];
     const char* stored = text;
     if (ClampToBounds(value)) {
@@ -127,7 +128,7 @@ void ConVar::ApplyFloat(float value) {
 
 void ConVar::ApplyInt(int value) {
     if (value == m_nAsInt) return;
-    float asFloat = RoundToSingle(value);
+    float asFloat = RoundedToSingle(value);
     if (ClampToBounds(asFloat)) value = TruncateToInt(asFloat);
     const float oldFloat = m_flAsFloat;
     m_nAsInt = value;
@@ -204,7 +205,7 @@ void ConVar::SetUpVariable(const char* name, const char* defaultText, int flags,
 
     // Not clamped: the default stands as given.
     const double parsed = ParseNumber(m_pszValueText);
-    m_flAsFloat = RoundToSingle(parsed);
+    m_flAsFloat = RoundedToSingle(parsed);
     m_nAsInt = TruncateToInt(parsed);
 
     // Last, so the variable is complete before an accessor in force sees it.

@@ -3,12 +3,6 @@
 #include <climits>
 #include <cstdlib>
 
-float RoundToSingle(double value) {
-    // The store through memory is what rounds.
-    volatile float rounded = static_cast<float>(value);
-    return rounded;
-}
-
 int TruncateToInt(double value) {
     if (value != value) return 0;
     if (value >= 2147483648.0) return INT_MAX;

@@ -2,10 +2,6 @@
 
 // Number conversions of console variable values, defined for every input.
 
-// Rounds to single precision for real: the x87 keeps extended precision in its registers,
-// so a plain conversion may go on carrying the unrounded value.
-float RoundToSingle(double value);
-
 // Truncates toward zero. NaN gives 0; values beyond the 32-bit range saturate to the
 // nearest end of it.
 int TruncateToInt(double value);

@@ -45,7 +45,7 @@ float SquareRoot(float x) {
 
 float InverseSquareRoot(float x) {
     // The division is the x87 unit's, at its working precision, rounded once on return.
-    return x87::RoundedToSingle(1.0L / SquareRoot(x));
+    return RoundedToSingle(1.0L / SquareRoot(x));
 }
 
 float NormalizeAndLength(Vec3f& v) {

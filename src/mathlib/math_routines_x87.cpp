@@ -15,11 +15,11 @@ namespace {
 constexpr long double kLengthEpsilon = 0x1p-23;
 
 float SquareRoot(float x) {
-    return x87::RoundedToSingle(x87::SquareRoot(x));
+    return RoundedToSingle(x87::SquareRoot(x));
 }
 
 float InverseSquareRoot(float x) {
-    return x87::RoundedToSingle(1.0L / x87::SquareRoot(x));
+    return RoundedToSingle(1.0L / x87::SquareRoot(x));
 }
 
 long double LengthSquared(const Vec3f& v) {
@@ -35,7 +35,7 @@ float NormalizeAndLength(Vec3f& v) {
     v.x = static_cast<float>(v.x * scale);
     v.y = static_cast<float>(v.y * scale);
     v.z = static_cast<float>(v.z * scale);
-    return x87::RoundedToSingle(length);
+    return RoundedToSingle(length);
 }
 
 void NormalizeOnly(Vec3f& v) {
@@ -45,7 +45,7 @@ void NormalizeOnly(Vec3f& v) {
 float InverseLengthSquaredClamped(const Vec3f* v) {
     const long double lengthSquared = LengthSquared(*v);
     if (lengthSquared < 1.0L) return 1.0f;
-    return x87::RoundedToSingle(1.0L / lengthSquared);
+    return RoundedToSingle(1.0L / lengthSquared);
 }
 
 void SineCosine(float angle, float* sine, float* cosine) {
@@ -63,7 +63,7 @@ void SineCosine(float angle, float* sine, float* cosine) {
 
 float Cosine(float angle) {
     if (!std::isfinite(angle)) return std::numeric_limits<float>::quiet_NaN();
-    return x87::RoundedToSingle(x87::Cosine(angle));
+    return RoundedToSingle(x87::Cosine(angle));
 }
 
 }  // namespace

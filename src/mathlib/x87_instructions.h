@@ -4,15 +4,9 @@
 // working precision. Only for files built for plain i686: inline functions here must not be
 // merged with code built for a raised instruction set.
 
-namespace x87 {
+#include "support/single_precision.h"
 
-// Rounds to single precision for certain. A plain conversion is not enough: the compiler
-// may fold it into a single-precision operation whose result still carries the unit's extra
-// bits in st(0). Going through memory cannot be folded away.
-inline float RoundedToSingle(long double value) {
-    volatile float stored = static_cast<float>(value);
-    return stored;
-}
+namespace x87 {
 
 inline long double SquareRoot(long double x) {
     long double result;

@@ -1,5 +1,6 @@
 #include "mount/mount_functions.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include "interfaces/file_system.h"
@@ -14,10 +15,16 @@ constexpr char kMountPathIdentifier[] = "GAME";
 // Room for the longest report, a refusal of the most negative id with its reason.
 constexpr int kReportSize = 128;
 
-void ReportRefusal(ScriptInterface* script, std::int32_t appid, const char* reason) {
+// The engine's refusal is reported as the bare text; a refusal of the library's own says
+// why after it.
+void ReportFailedMount(ScriptInterface* script, std::int32_t appid, const char* reason = nullptr) {
     char report[kReportSize];
-    std::snprintf(report, sizeof(report), "[NOT OK] Unable to mount appid %d: %s",
-                  static_cast<int>(appid), reason);
+    const int length = std::snprintf(report, sizeof(report), "[NOT OK] Unable to mount appid %d",
+                                     static_cast<int>(appid));
+    if (reason != nullptr) {
+        std::snprintf(report + length, sizeof(report) - static_cast<std::size_t>(length), ": %s",
+                      reason);
+    }
     script->ReportFailure(report);
 }
 
@@ -28,30 +35,28 @@ void MountGame(ScriptInterface* script, const char* path, std::int32_t appid) {
     FileSystemInterface* fileSystem = g_pPluginFileSystem;
     // Refusals below leave the engine and the registry untouched.
     if (fileSystem == nullptr) {
-        ReportRefusal(script, appid, "the server plugin is not loaded");
+        ReportFailedMount(script, appid, "the server plugin is not loaded");
         return;
     }
     if (path == nullptr) {
-        ReportRefusal(script, appid, "no content path given");
+        ReportFailedMount(script, appid, "no content path given");
         return;
     }
     // Room for the record is made before the engine mounts anything, so a mount that
     // succeeds is always recorded and IsGameMounted never denies it.
     if (!g_MountedAppRegistry.Contains(appid) && !g_MountedAppRegistry.ReserveOne()) {
-        ReportRefusal(script, appid, "out of memory");
+        ReportFailedMount(script, appid, "out of memory");
         return;
     }
 
     // The path stays added whatever the mount does.
     fileSystem->AppendSearchPath(path, kMountPathIdentifier, kSearchPathAtTail);
-    char report[kReportSize];
     if (fileSystem->MountApplicationContent(NegatedAppId(appid)) == kMountFailed) {
-        std::snprintf(report, sizeof(report), "[NOT OK] Unable to mount appid %d",
-                      static_cast<int>(appid));
-        script->ReportFailure(report);
+        ReportFailedMount(script, appid);
         return;
     }
     g_MountedAppRegistry.Record(appid);
+    char report[kReportSize];
     std::snprintf(report, sizeof(report), "[OK] Mounted appid %d\n", static_cast<int>(appid));
     // The text is already formatted and holds no '%': it is passed as the format itself.
     script->PrintMessage(report);
