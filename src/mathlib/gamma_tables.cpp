@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "support/single_precision.h"
+
 constinit std::uint8_t g_TextureLevelToDisplay[kLevelCount] = {};
 constinit std::int32_t g_LinearToDisplayLevel[kLinearLevelCount] = {};
 constinit float g_TextureLevelToLinear[kLevelCount] = {};
@@ -34,7 +36,7 @@ float Knee(float brightness) {
     if (brightness <= 0.0f) return kKneeAtOrBelowZero;
     if (brightness > 1.0f) return kKneeAboveOne;
     const double squared = static_cast<double>(brightness) * brightness;
-    return static_cast<float>(kKneeAtOrBelowZero - kKneeSlope * squared);
+    return RoundedToSingle(kKneeAtOrBelowZero - kKneeSlope * squared);
 }
 
 double Shaped(double f, float knee) {
@@ -72,8 +74,10 @@ std::uint8_t RoundedLevel(float value) {
 void MakeGammaLookups(float gamma, float textureGamma, float brightness, int overbrightFactor) {
     // The ceiling applies to tables 1 and 2 only; tables 7 and 8 use the gamma as given.
     const float g = gamma > kGammaCeiling ? kGammaCeiling : gamma;
-    const double inverseG = static_cast<float>(1.0 / g);
-    const double textureExponent = static_cast<float>(textureGamma * (1.0 / g));
+    // Values rounded to single precision go through memory: on i686 a conversion alone
+    // may leave the x87 unit's extra bits in place.
+    const double inverseG = RoundedToSingle(1.0 / g);
+    const double textureExponent = RoundedToSingle(textureGamma * (1.0 / g));
     const float knee = Knee(brightness);
 
     for (int i = 0; i < kLevelCount; ++i) {
@@ -93,7 +97,7 @@ void MakeGammaLookups(float gamma, float textureGamma, float brightness, int ove
         // Table 3 takes the level at full precision (entry 255 lies just above 1); tables 4
         // and 5 take it rounded to single precision.
         const double u = k * static_cast<double>(kLevelStep);
-        const double us = static_cast<float>(u);
+        const double us = RoundedToSingle(u);
         g_TextureLevelToLinear[k] =
             static_cast<float>(std::pow(u, static_cast<double>(textureGamma)));
         g_LinearToGamma22[k] =
@@ -101,17 +105,17 @@ void MakeGammaLookups(float gamma, float textureGamma, float brightness, int ove
         g_Gamma22ToLinear[k] = static_cast<float>(std::pow(us, static_cast<double>(kFixedGamma)));
     }
 
-    const double inverseTextureGamma = static_cast<float>(1.0 / textureGamma);
+    const double inverseTextureGamma = RoundedToSingle(1.0 / textureGamma);
     for (int l = 0; l < kLinearLevelCount; ++l) {
         g_LinearToTextureLevel[l] =
             TruncatedLevel(kOutputScale * std::pow(l * kLinearStep, inverseTextureGamma));
     }
 
-    const double inverseGamma = static_cast<float>(1.0 / gamma);
+    const double inverseGamma = RoundedToSingle(1.0 / gamma);
     const double multiplier = OverbrightMultiplier(overbrightFactor);
     for (int l = 0; l < kOverbrightLevelCount; ++l) {
         const double w = std::pow(l * kOverbrightStep, inverseGamma) * multiplier;
         g_OverbrightLinearScale[l] = w > 1.0 ? 1.0f : static_cast<float>(w);
-        g_OverbrightDisplayLevel[l] = RoundedLevel(static_cast<float>(w * kOutputScale));
+        g_OverbrightDisplayLevel[l] = RoundedLevel(RoundedToSingle(w * kOutputScale));
     }
 }

@@ -95,6 +95,9 @@ const harness::Test kMath("selection, single-precision results and the tables fi
     Check(probe.At<float>("g_TextureLevelToLinear", 255) == 1.00000012f, "table 3 entry 255");
     Check(probe.At<std::uint8_t>("g_OverbrightDisplayLevel", 1024) == 128, "table 8, ties to even");
     Check(probe.At<std::uint8_t>("g_OverbrightDisplayLevel", 4095) == 239, "table 8 entry 4095");
+    // The exponent 1/gamma is rounded to single precision before the power: kept at the
+    // unit's precision it gives 0.021411736 here.
+    Check(probe.At<float>("g_OverbrightLinearScale", 1) == 0x1.5ecf56p-6f, "table 7 entry 1");
 });
 
 }  // namespace
