@@ -1,12 +1,9 @@
 // The real mount_plugin.dll, loaded beside the stand-in tier0.dll and driven only through
-// its exports and the public interface headers, as a separately compiled engine drives it:
-// the export table, the factory, the plugin's table and the console variable it registers.
-// The variable's fields are also read at their fixed offsets, so a layout that differs from
-// the engine's view shows up here; its values come from the DLL's x87 code.
+// its exports, as the engine drives it: the export table, the factory's exact-name rule, and
+// the values of the console variable it registers, which come from the DLL's x87 code.
 #include <windows.h>
 
 #include <climits>
-#include <cstring>
 #include <limits>
 
 #include "fake_host.h"
@@ -53,95 +50,33 @@ const harness::Test kExports("exactly the documented exports; the factory's exac
     }
 });
 
-template <typename Field>
-Field At(const void* object, int offset) {
-    Field value;
-    std::memcpy(&value, static_cast<const char*>(object) + offset, sizeof(value));
-    return value;
-}
-
-// The value as the engine reads it, at the offsets 36 (text), 44 (float) and 48 (integer).
-void CheckValue(const ConVar* variable, const char* text, float asFloat, int asInt) {
-    CheckText(variable->ValueText(), text, "value text");
-    CheckText(At<const char*>(variable, 36), text, "value text at its offset");
-    CheckEqual(At<float>(variable, 44), asFloat, "float at its offset");
-    CheckEqual(At<int>(variable, 48), asInt, "integer at its offset");
-}
-
-// Every slot of the engine's tables, called through the engine's view with the argument
-// counts the engine pushes: a wrong slot or a wrong argument count (the callee pops its
-// arguments) shows up as a wrong answer or a corrupted stack.
-const harness::Test kTables("eighteen operations and the variable, as the engine sees them", [] {
+// The value conversions as the i686 build does them on the x87 unit, through the variable
+// handed to the engine's console.
+const harness::Test kValues("the registered variable's values in the i686 build", [] {
     fake::RecordingFileSystem fileSystem;
     fake::RecordingConsole console;
     fake::g_Engine = {&fileSystem, &console};
     fake::PluginModule loaded;
     IServerPluginCallbacks* plugin = loaded.Plugin();
     if (!Check(plugin != nullptr, "plugin object")) return;
-    Check(loaded.ExportedConsole() == nullptr && loaded.ExportedConsole("cvar") == nullptr,
-          "cvar exports before attach");
-    Check(plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory), "attach returns true");
-    Check(loaded.ExportedConsole() == &console && loaded.ExportedConsole("cvar") == &console,
-          "cvar exports after attach");
-    plugin->Operation03();
-    plugin->Operation04();
-    plugin->Operation06(1);
-    plugin->Operation07(1, 2, 3);
-    plugin->Operation08(1);
-    plugin->Operation09();
-    plugin->Operation10(1);
-    plugin->Operation11(1);
-    plugin->Operation12(1, 2);
-    plugin->Operation13(1);
-    plugin->Operation14(1);
-    CheckEqual(plugin->Operation15(1, 2, 3, 4, 5, 6), 0, "operation 15");
-    CheckEqual(plugin->Operation16(1, 2), 0, "operation 16");
-    CheckEqual(plugin->Operation17(1, 2), 0, "operation 17");
-    plugin->Operation18(1, 2, 3, 4, 5);
-    CheckText(plugin->DescribePlugin(), "Mount Plugin", "description");
-
-    // The blank variable, through the pointer handed to the console.
+    EngineCall_AttachToEngine(plugin, fake::EngineFactory, fake::EngineFactory);
     if (!CheckEqual(console.registered.size(), std::size_t{1}, "entries registered")) return;
-    ConCommandBase* entry = console.registered[0];
-    CheckEqual(entry->ModuleId(), 1234, "identifier of the entry");
-    Check(*entry->Name() == '\0' && *entry->Description() == '\0', "blank name, description");
-    Check(!entry->IsCommandEntry() && !entry->HasAnyFlag(-1) && !entry->IsAttached(),
-          "a variable, without flags, not attached");
-    CheckEqual(At<int>(entry, 20), 0, "flag word at 20");
-    auto* variable = static_cast<ConVar*>(entry);
-    IConVar* view = variable;
-    CheckEqual(reinterpret_cast<char*>(view) - reinterpret_cast<char*>(variable),
-               std::ptrdiff_t{24}, "IConVar view at 24");
-    Check(At<ConVar*>(variable, 28) == variable, "answers for itself, at 28");
-    CheckEqual(At<int>(variable, 40), 2, "capacity at 40");
+    auto* variable = static_cast<ConVar*>(console.registered[0]);
 
-    // The engine's assignments through IConVar are ignored (the sweep drives them).
-    Check(*view->Name() == '\0' && !view->HasAnyFlag(-1), "blank name, no flags through IConVar");
-    variable->ApplyInt(3);
-    CheckValue(variable, "3", 3.0f, 3);
-    Check(console.notifications.size() == 1 && console.notifications[0].variable == variable &&
-              console.notifications[0].oldText == "0" && console.notifications[0].oldFloat == 0.0f,
-          "notified once, with the ConVar, its old text and float");
-    // The text's number must be rounded to single precision before it is truncated.
-    variable->ApplyString("16777217");
-    CheckValue(variable, "16777217", 16777216.0f, 16777216);
-    variable->ApplyFloat(1e30f);
-    CheckText(variable->ValueText(), "1000000015047466219876688855040", "cut %f form");
+    // The text's number is rounded to single precision before it is truncated.
+    EngineCall_ApplyString(variable, "16777217");
+    CheckText(EngineCall_ValueText(variable), "16777217", "text as given");
+    CheckEqual(EngineCall_AsFloat(variable), 16777216.0f, "float of 16777217");
+    CheckEqual(EngineCall_AsInt(variable), 16777216, "integer of 16777217");
+    EngineCall_ApplyFloat(variable, 1e30f);
+    CheckText(EngineCall_ValueText(variable), "1000000015047466219876688855040", "cut %f form");
     // A plain x87 conversion would give INT_MIN for both.
-    variable->ApplyFloat(3e9f);
-    CheckEqual(variable->AsInt(), INT_MAX, "integer of 3e9");
-    variable->ApplyFloat(std::numeric_limits<float>::quiet_NaN());
-    CheckEqual(variable->AsInt(), 0, "integer of NaN");
-
-    plugin->DetachFromEngine();
-    Check(console.unregistered == std::vector<int>{1234}, "unregistered once, as 1234");
-    Check(loaded.ExportedConsole() == nullptr && loaded.ExportedConsole("cvar") == nullptr,
-          "cvar exports after detach");
-    // The pending list was handed over: a second load takes a new identifier, nothing more.
-    plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory);
-    CheckEqual(console.identifiersIssued, 2, "identifiers issued");
-    CheckEqual(console.registered.size(), std::size_t{1}, "entries registered in all");
-    plugin->DetachFromEngine();
+    EngineCall_ApplyFloat(variable, 3e9f);
+    CheckEqual(EngineCall_AsInt(variable), INT_MAX, "integer of 3e9");
+    EngineCall_ApplyFloat(variable, std::numeric_limits<float>::quiet_NaN());
+    CheckEqual(EngineCall_AsInt(variable), 0, "integer of NaN");
+    CheckEqual(console.notifications.size(), std::size_t{4}, "notifications");
+    EngineCall_DetachFromEngine(plugin);
 });
 
 }  // namespace
