@@ -25,11 +25,12 @@ function(engine_abi_sources target)
   foreach(definition IN LISTS ARG_DEFINES)
     list(APPEND options -D${definition})
   endforeach()
-  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/engine_abi/${target})
+  set(directory ${CMAKE_CURRENT_BINARY_DIR}/engine_abi/${target})
+  file(MAKE_DIRECTORY ${directory})
   foreach(source IN LISTS ARG_SOURCES)
     get_filename_component(path ${source} ABSOLUTE)
     get_filename_component(name ${source} NAME_WE)
-    set(object ${CMAKE_CURRENT_BINARY_DIR}/engine_abi/${target}/${name}.obj)
+    set(object ${directory}/${name}.obj)
     add_custom_command(
       OUTPUT ${object}
       COMMAND ${MOUNT_ENGINE_CXX} ${options} -MD -MF ${object}.d -c ${path} -o ${object}

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "console_variable_interface.h"
+#include "engine_abi.h"
 #include "engine_server.h"
-#include "file_system.h"
 #include "standin_console.h"
 #include "standin_file_system.h"
 
@@ -23,13 +22,16 @@ struct EngineServerStandIn {
 }  // namespace
 
 void* EngineFactory(const char* versionName, int* returnCode) {
+    // The plugin is handed the engine's view of the stand-ins, laid out as a real engine's.
+    static const EngineObject<FileSystemInterface> s_FileSystem(&TheFileSystem());
+    static const EngineObject<ConsoleVariableInterface> s_Console(&TheConsole());
     void* offered = nullptr;
     if (std::strcmp(versionName, kFileSystemVersion) == 0) {
-        offered = static_cast<FileSystemInterface*>(&TheFileSystem());
+        offered = s_FileSystem.get();
     } else if (std::strcmp(versionName, kEngineServerVersion) == 0) {
         offered = &s_EngineServer;
     } else if (std::strcmp(versionName, kConsoleVariableVersion) == 0) {
-        offered = static_cast<ConsoleVariableInterface*>(&TheConsole());
+        offered = s_Console.get();
     }
     if (offered == nullptr) s_RefusedVersions.emplace_back(versionName);
     if (returnCode != nullptr) *returnCode = offered != nullptr ? 0 : 1;

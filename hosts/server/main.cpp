@@ -14,6 +14,7 @@
 #include "application_catalogue.h"
 #include "console_output.h"
 #include "default_script.h"
+#include "engine_abi.h"
 #include "engine_factory.h"
 #include "script_runtime.h"
 #include "server_plugin.h"
@@ -201,8 +202,8 @@ int main(int argc, char** argv) {
         static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, &returnCode));
     if (callbacks == nullptr) return Fail("the plugin does not offer ISERVERPLUGINCALLBACKS002");
     PrintStep("engine: obtained %s (return code %d)", kServerPluginVersion, returnCode);
-    const bool attached = callbacks->AttachToEngine(EngineFactory, EngineFactory);
-    PrintStep("engine: attached plugin \"%s\": %s", callbacks->DescribePlugin(),
+    const bool attached = EngineCall_AttachToEngine(callbacks, EngineFactory, EngineFactory);
+    PrintStep("engine: attached plugin \"%s\": %s", EngineCall_DescribePlugin(callbacks),
               attached ? "true" : "false");
     PrintRefusedInterfaces();
     PrintConsoleEntries();
@@ -233,7 +234,7 @@ int main(int argc, char** argv) {
 
     PrintStep("runtime: closed the module: vesk_close returned %d", close());
     FreeLibrary(module);
-    callbacks->DetachFromEngine();
+    EngineCall_DetachFromEngine(callbacks);
     PrintStep("engine: detached plugin");
     PrintConsoleEntries();
     FreeLibrary(plugin);

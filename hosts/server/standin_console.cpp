@@ -2,13 +2,15 @@
 
 #include <cstdio>
 
+#include "engine_abi.h"
+
 int StandInConsole::AllocateOwnerIdentifier() {
     return m_nNextOwner++;
 }
 
 void StandInConsole::RegisterCommand(ConCommandBase* command) {
     // The entry names its owner: the identifier its module was issued before registering.
-    m_EntriesByOwner[command->ModuleId()].push_back(command);
+    m_EntriesByOwner[EngineCall_ModuleId(command)].push_back(command);
 }
 
 void StandInConsole::UnregisterOwner(int identifier) {
@@ -20,8 +22,8 @@ void StandInConsole::UnregisterOwner(int identifier) {
 }
 
 void StandInConsole::NotifyValueChanged(ConVar* variable, const char* oldString, float oldFloat) {
-    m_Changes.push_back({variable->Name(), oldString != nullptr ? oldString : "", oldFloat,
-                         variable->ValueText(), variable->AsFloat()});
+    m_Changes.push_back({EngineCall_Name(variable), oldString != nullptr ? oldString : "", oldFloat,
+                         EngineCall_ValueText(variable), EngineCall_AsFloat(variable)});
     const Change& change = m_Changes.back();
     std::printf("console: \"%s\" changed from \"%s\" (%g) to \"%s\" (%g)\n", change.name.c_str(),
                 change.oldText.c_str(), static_cast<double>(change.oldFloat),
@@ -41,15 +43,15 @@ void PrintConsoleEntries() {
     }
     std::printf("console: registered entries:\n");
     for (const auto& [owner, entries] : owners) {
-        for (const ConCommandBase* entry : entries) {
-            if (entry->IsCommandEntry()) {
-                std::printf("  owner %d  command  \"%s\"  flags 0x%08x\n", owner, entry->Name(),
-                            static_cast<unsigned>(entry->FlagBits()));
+        for (ConCommandBase* entry : entries) {
+            const auto flags = static_cast<unsigned>(EngineCall_FlagBits(entry));
+            if (EngineCall_IsCommandEntry(entry)) {
+                std::printf("  owner %d  command  \"%s\"  flags 0x%08x\n", owner,
+                            EngineCall_Name(entry), flags);
             } else {
-                const auto* variable = static_cast<const ConVar*>(entry);
+                auto* variable = static_cast<ConVar*>(entry);
                 std::printf("  owner %d  variable \"%s\" = \"%s\"  flags 0x%08x\n", owner,
-                            variable->Name(), variable->ValueText(),
-                            static_cast<unsigned>(variable->FlagBits()));
+                            EngineCall_Name(variable), EngineCall_ValueText(variable), flags);
             }
         }
     }

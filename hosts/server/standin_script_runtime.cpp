@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "console_output.h"
+#include "engine_abi.h"
 #include "script_parser.h"
 
 // The runtime's one script state; the module sees only its address.
@@ -162,17 +163,19 @@ private:
     StandInScriptRuntime& m_Runtime;
 };
 
+// Every interface the module is handed is the engine's view of these objects, laid out as a
+// real runtime's.
 class StandInScriptRuntime::StandInManager final : public ScriptModuleManager {
 public:
     StandInManager(ScriptStateHandle& state, StandInInterface& served)
-        : m_State(state), m_Served(served) {}
+        : m_State(state), m_Served(&served) {}
     ScriptInterface* InterfaceForState(ScriptState state) override {
-        return state == &m_State ? &m_Served : nullptr;
+        return state == &m_State ? m_Served.get() : nullptr;
     }
 
 private:
     ScriptStateHandle& m_State;
-    StandInInterface& m_Served;
+    EngineObject<ScriptInterface> m_Served;
 };
 
 class StandInScriptRuntime::StandInHost final : public ScriptHostInterface {
@@ -190,17 +193,21 @@ StandInScriptRuntime::StandInScriptRuntime()
       m_pManager(nullptr),
       m_pInterface(new StandInInterface(*this)) {
     m_pManager = new StandInManager(m_pHost->m_State, *m_pInterface);
-    m_pHost->m_pManager = m_pManager;
+    m_pManagerObject = new EngineObject<ScriptModuleManager>(m_pManager);
+    m_pHost->m_pManager = m_pManagerObject->get();
+    m_pHostObject = new EngineObject<ScriptHostInterface>(m_pHost);
 }
 
 StandInScriptRuntime::~StandInScriptRuntime() {
+    delete m_pHostObject;
+    delete m_pManagerObject;
     delete m_pManager;
     delete m_pInterface;
     delete m_pHost;
 }
 
 ScriptHostInterface* StandInScriptRuntime::Host() {
-    return m_pHost;
+    return m_pHostObject->get();
 }
 
 namespace {

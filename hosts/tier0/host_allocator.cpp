@@ -1,11 +1,12 @@
 // The stand-in engine allocator: a real one, on the process heap, that counts and records
 // every call so tests can see what the library asks, and can be told to refuse a request
-// or to be missing altogether.
+// or to be missing altogether. The object the library calls is engine_allocator.cpp's.
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
+#include "recording_allocator.h"
 #include "tier0_testing.h"
 
 #if defined(_WIN32)
@@ -134,61 +135,67 @@ void* NoteResult(Tier0AllocationRecord* record, void* result) {
     return result;
 }
 
-class HostAllocator final : public AllocatorInterface {
-public:
-    void* AllocateTagged(std::uint32_t size, const char* tag, int line) override {
-        ++s_Counters.taggedAllocations;
-        Tier0AllocationRecord* record = Record(kTier0AllocateTagged, nullptr, size);
-        NoteTag(record, tag, line);
-        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
-    }
-    void* Allocate(std::uint32_t size) override {
-        ++s_Counters.allocations;
-        Tier0AllocationRecord* record = Record(kTier0Allocate, nullptr, size);
-        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
-    }
-    void* ReallocateTagged(void* block, std::uint32_t size, const char* tag, int line) override {
-        ++s_Counters.taggedReallocations;
-        Tier0AllocationRecord* record = Record(kTier0ReallocateTagged, block, size);
-        NoteTag(record, tag, line);
-        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
-    }
-    void* Reallocate(void* block, std::uint32_t size) override {
-        ++s_Counters.reallocations;
-        Tier0AllocationRecord* record = Record(kTier0Reallocate, block, size);
-        return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
-    }
-    void Release(void* block) override {
-        ++s_Counters.releases;
-        Record(kTier0Release, block, 0);
-        if (block == nullptr) return;
-        --s_Counters.liveBlocks;
-        HeapGive(block);
-    }
-    std::uint32_t BlockSize(void* block) override {
-        ++s_Counters.blockSizeQueries;
-        Record(kTier0BlockSize, block, 0);
-        return block == nullptr ? 0 : HeapBlockSize(block);
-    }
-    bool WantsAllocationTags() override {
-        ++s_Counters.tagQuestions;
-        Record(kTier0WantsAllocationTags, nullptr, 0);
-        return s_bWantsTags;
-    }
+void* Take(std::uint32_t size) {
+    void* block = HeapTake(size);
+    if (block != nullptr) ++s_Counters.liveBlocks;
+    return block;
+}
 
-private:
-    static void* Take(std::uint32_t size) {
-        void* block = HeapTake(size);
-        if (block != nullptr) ++s_Counters.liveBlocks;
-        return block;
-    }
-    static void* Resize(void* block, std::uint32_t size) {
-        if (block == nullptr) return Take(size);
-        return HeapResize(block, size);
-    }
-};
+void* Resize(void* block, std::uint32_t size) {
+    if (block == nullptr) return Take(size);
+    return HeapResize(block, size);
+}
 
-HostAllocator s_HostAllocator;
+}  // namespace
+
+// The operations of the engine's allocator object (engine_allocator.cpp) land here.
+void* RecordingAllocator_AllocateTagged(uint32_t size, const char* tag, int line) {
+    ++s_Counters.taggedAllocations;
+    Tier0AllocationRecord* record = Record(kTier0AllocateTagged, nullptr, size);
+    NoteTag(record, tag, line);
+    return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
+}
+
+void* RecordingAllocator_Allocate(uint32_t size) {
+    ++s_Counters.allocations;
+    Tier0AllocationRecord* record = Record(kTier0Allocate, nullptr, size);
+    return NoteResult(record, RefuseThisRequest(record) ? nullptr : Take(size));
+}
+
+void* RecordingAllocator_ReallocateTagged(void* block, uint32_t size, const char* tag, int line) {
+    ++s_Counters.taggedReallocations;
+    Tier0AllocationRecord* record = Record(kTier0ReallocateTagged, block, size);
+    NoteTag(record, tag, line);
+    return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
+}
+
+void* RecordingAllocator_Reallocate(void* block, uint32_t size) {
+    ++s_Counters.reallocations;
+    Tier0AllocationRecord* record = Record(kTier0Reallocate, block, size);
+    return NoteResult(record, RefuseThisRequest(record) ? nullptr : Resize(block, size));
+}
+
+void RecordingAllocator_Release(void* block) {
+    ++s_Counters.releases;
+    Record(kTier0Release, block, 0);
+    if (block == nullptr) return;
+    --s_Counters.liveBlocks;
+    HeapGive(block);
+}
+
+uint32_t RecordingAllocator_BlockSize(void* block) {
+    ++s_Counters.blockSizeQueries;
+    Record(kTier0BlockSize, block, 0);
+    return block == nullptr ? 0 : HeapBlockSize(block);
+}
+
+bool RecordingAllocator_WantsAllocationTags() {
+    ++s_Counters.tagQuestions;
+    Record(kTier0WantsAllocationTags, nullptr, 0);
+    return s_bWantsTags;
+}
+
+namespace {
 
 bool NoAllocatorRequested() {
 #if defined(_WIN32)
@@ -198,13 +205,6 @@ bool NoAllocatorRequested() {
 #endif
 }
 
-}  // namespace
-
-// Constant-initialised, so that static initialisers of a library linked with the stand-in
-// find it whatever order they run in.
-constinit AllocatorInterface* g_pMemAlloc = &s_HostAllocator;
-
-namespace {
 // Runs when tier0 loads, before any library that imports it starts.
 const bool s_bAllocatorWithheld = [] {
     if (!NoAllocatorRequested()) return false;
@@ -279,5 +279,5 @@ std::int32_t Tier0Test_InjectedFailures() {
 }
 
 void Tier0Test_PublishAllocator(int published) {
-    g_pMemAlloc = published != 0 ? &s_HostAllocator : nullptr;
+    g_pMemAlloc = published != 0 ? Tier0StandIn_EngineAllocator() : nullptr;
 }

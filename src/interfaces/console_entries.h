@@ -5,6 +5,8 @@
 // operations and reads the fields below through these declarations. The table order of the
 // virtual operations and the order of the data members are the binary contract.
 
+#include "deleting_destructor.h"
+
 class ConCommandBase;
 class IConVar;
 
@@ -29,7 +31,8 @@ public:
     ConCommandBase(const ConCommandBase&) = delete;
     ConCommandBase& operator=(const ConCommandBase&) = delete;
 
-    virtual ~ConCommandBase();
+    // Entry 1. Destruction leaves the engine's console alone.
+    virtual void* DeletingDestructor(unsigned int flags);
     virtual bool IsCommandEntry() const;
     virtual bool HasAnyFlag(int mask) const;
     virtual void SetFlagBits(int mask);
@@ -39,6 +42,8 @@ public:
     virtual int ModuleId() const;
     virtual void SetUpEntry(const char* name, const char* description, int flags);
     virtual void Publish();
+
+    ~ConCommandBase();
 
     // Next entry on the pending list (stale once the list has been handed over).
     ConCommandBase* Link() const { return m_pLink; }
@@ -87,7 +92,9 @@ public:
            bool hasUpperBound = false, float upperBound = 0.0f,
            VariableChangedFn onChange = nullptr);
 
-    ~ConVar() override;
+    ~ConVar();
+
+    void* DeletingDestructor(unsigned int flags) override;
     bool IsCommandEntry() const override;
     bool HasAnyFlag(int mask) const override;
     void SetFlagBits(int mask) override;

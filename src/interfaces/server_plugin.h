@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstdint>
+#include <stdint.h>
 
+#include "deleting_destructor.h"
 #include "interface_factory.h"
 
 inline constexpr char kServerPluginVersion[] = "ISERVERPLUGINCALLBACKS002";
 
 // One 32-bit argument word of an engine notification the plugin ignores.
-using PluginArgument = std::uintptr_t;
+using PluginArgument = uintptr_t;
 
 // The engine drives a server plugin through this table. Only load, unload and the
 // description carry meaning for this plugin; the other operations keep the engine's
@@ -43,6 +44,9 @@ protected:
 // The engine's game-event listener; the plugin registers for no events.
 class IGameEventListener {
 public:
-    virtual ~IGameEventListener() = default;
-    virtual void HandleGameEvent(void* event) = 0;
+    virtual void* DeletingDestructor(unsigned int flags) = 0;  // 1
+    virtual void HandleGameEvent(void* event) = 0;             // 2
+
+protected:
+    ~IGameEventListener() = default;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <cstdint>
+#include <stdint.h>
 
 // What the library imports from the engine's base library, tier0.dll.
 
-#if defined(_WIN32) && defined(TIER0_BUILDING_STANDIN)
+// A stand-in's own object file may define these plainly and export them by its .def file.
+#if defined(TIER0_API)
+#elif defined(_WIN32) && defined(TIER0_BUILDING_STANDIN)
 #define TIER0_API __declspec(dllexport)
 #elif defined(_WIN32)
 #define TIER0_API __declspec(dllimport)
@@ -15,12 +17,12 @@
 // The engine's allocator object; only these seven operations are called.
 class AllocatorInterface {
 public:
-    virtual void* AllocateTagged(std::uint32_t size, const char* tag, int line) = 0;
-    virtual void* Allocate(std::uint32_t size) = 0;
-    virtual void* ReallocateTagged(void* block, std::uint32_t size, const char* tag, int line) = 0;
-    virtual void* Reallocate(void* block, std::uint32_t size) = 0;
+    virtual void* AllocateTagged(uint32_t size, const char* tag, int line) = 0;
+    virtual void* Allocate(uint32_t size) = 0;
+    virtual void* ReallocateTagged(void* block, uint32_t size, const char* tag, int line) = 0;
+    virtual void* Reallocate(void* block, uint32_t size) = 0;
     virtual void Release(void* block) = 0;
-    virtual std::uint32_t BlockSize(void* block) = 0;
+    virtual uint32_t BlockSize(void* block) = 0;
     virtual bool WantsAllocationTags() = 0;
 
 protected:
@@ -29,14 +31,14 @@ protected:
 
 // The processor record; the library reads only the feature byte at offset 4.
 struct CPUInformation {
-    std::int32_t m_nSize;
-    std::uint8_t m_nFeatureBits;
+    int32_t m_nSize;
+    uint8_t m_nFeatureBits;
 };
 
-inline constexpr std::uint8_t kCpuFeatureSSE = 0x08;
-inline constexpr std::uint8_t kCpuFeatureSSE2 = 0x10;
-inline constexpr std::uint8_t kCpuFeature3DNow = 0x20;
-inline constexpr std::uint8_t kCpuFeature40 = 0x40;
+inline constexpr uint8_t kCpuFeatureSSE = 0x08;
+inline constexpr uint8_t kCpuFeatureSSE2 = 0x10;
+inline constexpr uint8_t kCpuFeature3DNow = 0x20;
+inline constexpr uint8_t kCpuFeature40 = 0x40;
 
 extern "C" {
 TIER0_API extern AllocatorInterface* g_pMemAlloc;

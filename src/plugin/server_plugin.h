@@ -33,7 +33,7 @@ public:
                      PluginArgument) override {}
 
     // The second base's operations follow the engine's eighteen in the primary table.
-    ~CEmptyServerPlugin() override = default;
+    void* DeletingDestructor(unsigned int flags) override;
     void HandleGameEvent(void*) override {}
 };
 

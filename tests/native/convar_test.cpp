@@ -188,3 +188,23 @@ TEST_F(Console, KeepStringFreezesTheTextAndTheBlankVariableIgnoresItsInterface) 
     s_BlankVariable.SetFlagBits(COMMAND_FLAG_KEEP_STRING);  // obeyed, though never reported
     EXPECT_EQ(Assign(s_BlankVariable, {"i4"}), Log{"0 4 4"});
 }
+
+TEST(ConsoleVariable, DeletingDestructorEntryDestroysFreesOnlyOnBitZeroAndAnswersTheObject) {
+    Tier0AllocatorCounters before{};
+    Tier0Test_ReadCounters(&before);
+    // Bit 0 clear: destroyed in place, the text given back, the object's memory kept.
+    alignas(ConVar) unsigned char storage[sizeof(ConVar)];
+    ConCommandBase* kept = new (storage) ConVar("kept", "12345");
+    EXPECT_EQ(kept->DeletingDestructor(0), static_cast<void*>(storage));
+    // Bit 0 set: the memory goes back as well (the sanitizer build checks the pairing).
+    ConCommandBase* freed = new ConVar("freed", "1");
+    EXPECT_EQ(freed->DeletingDestructor(kDestructorFreesMemory), static_cast<void*>(freed));
+    Tier0AllocatorCounters after{};
+    Tier0Test_ReadCounters(&after);
+    EXPECT_EQ(after.liveBlocks, before.liveBlocks);
+    // Neither stays behind on the pending list.
+    for (const ConCommandBase* entry = s_pPendingCommands; entry != nullptr;
+         entry = entry->Link()) {
+        EXPECT_TRUE(entry != kept && entry != freed);
+    }
+}

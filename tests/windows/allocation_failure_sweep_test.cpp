@@ -93,28 +93,28 @@ struct Change {
     std::string expected;
 };
 const Change kChanges[] = {
-    {[](ConVar* v) { v->ApplyString(kLong300.c_str()); }, kLong300},
-    {[](ConVar* v) { v->ApplyString("12"); }, "12"},
-    {[](ConVar* v) { v->ApplyInt(7); }, "7"},
-    {[](ConVar* v) { v->ApplyFloat(2.5f); }, "2.500000"},
-    {[](ConVar* v) { v->ApplyString(kLong600.c_str()); }, kLong600},
-    {[](ConVar* v) { v->ApplyString(kLong600.c_str()); }, kLong600},
-    {[](ConVar* v) { v->ApplyFloat(1e30f); }, "1000000015047466219876688855040"},
-    {[](ConVar* v) { v->ApplyInt(INT_MIN); }, "-2147483648"},
+    {[](ConVar* v) { EngineCall_ApplyString(v, kLong300.c_str()); }, kLong300},
+    {[](ConVar* v) { EngineCall_ApplyString(v, "12"); }, "12"},
+    {[](ConVar* v) { EngineCall_ApplyInt(v, 7); }, "7"},
+    {[](ConVar* v) { EngineCall_ApplyFloat(v, 2.5f); }, "2.500000"},
+    {[](ConVar* v) { EngineCall_ApplyString(v, kLong600.c_str()); }, kLong600},
+    {[](ConVar* v) { EngineCall_ApplyString(v, kLong600.c_str()); }, kLong600},
+    {[](ConVar* v) { EngineCall_ApplyFloat(v, 1e30f); }, "1000000015047466219876688855040"},
+    {[](ConVar* v) { EngineCall_ApplyInt(v, INT_MIN); }, "-2147483648"},
 };
 
 // One value change: without a refused allocation it stores the text and notifies once;
 // with one, it either does the same (the old text handed on possibly cut short), or keeps
 // the old text and tells nobody.
 void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change& change) {
-    const std::string oldText = variable->ValueText();
+    const std::string oldText = EngineCall_ValueText(variable);
     const std::size_t before = console.notifications.size();
     RefusedSinceLastAsked();
     change.apply(variable);
     const bool refused = RefusedSinceLastAsked();
     const std::size_t notified = console.notifications.size() - before;
     if (notified == 0 && refused) {
-        Holds(CheckText(variable->ValueText(), oldText, "text kept when not stored"));
+        Holds(CheckText(EngineCall_ValueText(variable), oldText, "text kept when not stored"));
         return;
     }
     if (!Holds(CheckEqual(notified, std::size_t{1}, "notifications for " + change.expected))) {
@@ -123,7 +123,7 @@ void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change
     const fake::Notification& notification = console.notifications.back();
     Holds(Check(notification.variable == variable && notification.newText == change.expected,
                 "notified with the variable, holding the new text"));
-    Holds(CheckText(variable->ValueText(), change.expected, "text after the change"));
+    Holds(CheckText(EngineCall_ValueText(variable), change.expected, "text after the change"));
     Holds(refused ? Check(oldText.rfind(notification.oldText, 0) == 0,
                           "old text handed on is the old text, perhaps cut")
                   : CheckEqual(notification.oldText, oldText, "old text handed on"));
@@ -147,12 +147,13 @@ void Live(void (*afterLoad)()) {
     if (afterLoad != nullptr) afterLoad();
     IServerPluginCallbacks* plugin = loaded.Plugin();
     if (!Holds(Check(plugin != nullptr, "exports and plugin object"))) return;
-    Holds(Check(plugin->AttachToEngine(fake::EngineFactory, fake::EngineFactory), "attach"));
+    Holds(Check(EngineCall_AttachToEngine(plugin, fake::EngineFactory, fake::EngineFactory),
+                "attach"));
     Holds(Check(console.identifiersIssued == 1 && console.registered.size() == 1,
                 "one identifier taken, one entry registered"));
 
     fake::RecordingRuntime runtime;
-    Holds(CheckEqual(loaded.open(&runtime), 0, "vesk_open"));
+    Holds(CheckEqual(loaded.open(runtime.Host()), 0, "vesk_open"));
     Holds(Check(runtime.registered == std::vector<std::string>{"MountOtherGame", "IsGameMounted"},
                 "globals registered, in order"));
     // Ten distinct ids, more than the mounted-app registry's first block holds, then the
@@ -164,24 +165,25 @@ void Live(void (*afterLoad)()) {
     ids.push_back(12345);  // never mounted
     for (const int appid : ids) Query(runtime, appid, reportedMounted);
 
-    if (console.registered.size() == 1 && !console.registered[0]->IsCommandEntry()) {
+    if (console.registered.size() == 1 && !EngineCall_IsCommandEntry(console.registered[0])) {
         auto* variable = static_cast<ConVar*>(console.registered[0]);
         // Unless its first buffer was refused at load, the variable starts as "0".
-        Holds(refusedAtLoad || CheckText(variable->ValueText(), "0", "text at start"));
+        Holds(refusedAtLoad || CheckText(EngineCall_ValueText(variable), "0", "text at start"));
         for (const Change& change : kChanges) ChangeValue(variable, console, change);
         // The blank variable ignores the engine's assignments.
-        const std::string held = variable->ValueText();
+        const std::string held = EngineCall_ValueText(variable);
         const std::size_t before = console.notifications.size();
-        IConVar* view = variable;
-        view->AssignInt(5);
-        view->AssignFloat(5.5f);
-        view->AssignString(kLong600.c_str());
-        Holds(CheckText(variable->ValueText(), held, "text after the engine's assignments"));
+        IConVar* view = EngineCall_ConVarView(variable);
+        EngineCall_AssignInt(view, 5);
+        EngineCall_AssignFloat(view, 5.5f);
+        EngineCall_AssignString(view, kLong600.c_str());
+        Holds(
+            CheckText(EngineCall_ValueText(variable), held, "text after the engine's assignments"));
         Holds(CheckEqual(console.notifications.size(), before, "assignments notified"));
     }
 
     Holds(CheckEqual(loaded.close(), 0, "vesk_close"));
-    plugin->DetachFromEngine();
+    EngineCall_DetachFromEngine(plugin);
     Holds(Check(console.unregistered == std::vector<int>{1234}, "unregistered once, as 1234"));
     loaded.Unload();
     Holds(Check(GetModuleHandleA(fake::kPluginFile) == nullptr, "the DLL was unloaded"));

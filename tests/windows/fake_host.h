@@ -2,7 +2,9 @@
 
 // The engine and script-runtime side of the Windows tests: recording fakes of every
 // interface mount_plugin.dll calls, an engine factory that hands them out, and the DLL
-// loaded through its exports. Shared by the tests that drive the real DLL.
+// loaded through its exports. Shared by the tests that drive the real DLL. The DLL is handed
+// each fake's engine view, laid out as a real engine's object, and the tests call the DLL's
+// objects through the bridge's engine calls, as a real engine does.
 
 #include <windows.h>
 
@@ -12,12 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "console_entries.h"
-#include "console_variable_interface.h"
+#include "engine_abi.h"
 #include "engine_server.h"
-#include "file_system.h"
-#include "script_runtime.h"
-#include "server_plugin.h"
 #include "tier0_testing.h"
 
 namespace fake {
@@ -46,6 +44,7 @@ public:
 
     std::vector<int> mounted;
     std::vector<std::string> appended;
+    EngineObject<FileSystemInterface> engine{this};
 };
 
 struct Notification {
@@ -62,7 +61,7 @@ public:
     void RegisterCommand(ConCommandBase* command) override { registered.push_back(command); }
     void UnregisterOwner(int identifier) override { unregistered.push_back(identifier); }
     void NotifyValueChanged(ConVar* variable, const char* oldString, float oldFloat) override {
-        const char* now = variable != nullptr ? variable->ValueText() : nullptr;
+        const char* now = variable != nullptr ? EngineCall_ValueText(variable) : nullptr;
         notifications.push_back({variable, oldString != nullptr ? oldString : "(null)", oldFloat,
                                  now != nullptr ? now : "(null)"});
     }
@@ -71,6 +70,7 @@ public:
     std::vector<ConCommandBase*> registered;
     std::vector<int> unregistered;
     std::vector<Notification> notifications;
+    EngineObject<ConsoleVariableInterface> engine{this};
 };
 
 // One script runtime: its host object, module manager and the interface of its one state.
@@ -79,10 +79,10 @@ class RecordingRuntime final : public ScriptHostInterface,
                                public ScriptInterface {
 public:
     ScriptState FetchScriptState() override { return state; }
-    ScriptModuleManager* FetchModuleManager() override { return this; }
+    ScriptModuleManager* FetchModuleManager() override { return managerEngine.get(); }
     // A state of another runtime is unknown here.
     ScriptInterface* InterfaceForState(ScriptState asked) override {
-        return asked == state ? this : nullptr;
+        return asked == state ? interfaceEngine.get() : nullptr;
     }
     const char* ArgumentString(int index) override { return index == 1 ? path : nullptr; }
     int ArgumentInteger(int) override { return number; }
@@ -119,6 +119,13 @@ public:
     std::vector<std::string> registered;
     std::vector<ScriptFunction> functions;
     std::vector<std::string> reports;  // "M:" messages and "F:" failures, in order
+    // What vesk_open is handed.
+    ScriptHostInterface* Host() { return hostEngine.get(); }
+
+private:
+    EngineObject<ScriptHostInterface> hostEngine{this};
+    EngineObject<ScriptModuleManager> managerEngine{this};
+    EngineObject<ScriptInterface> interfaceEngine{this};
 };
 
 // What the engine's factory offers: set these before attaching, null offers nothing.
@@ -131,10 +138,10 @@ inline Engine g_Engine;
 
 inline void* EngineFactory(const char* name, int* returnCode) {
     void* offered = nullptr;
-    if (std::strcmp(name, kFileSystemVersion) == 0) {
-        offered = static_cast<FileSystemInterface*>(g_Engine.fileSystem);
-    } else if (std::strcmp(name, kConsoleVariableVersion) == 0) {
-        offered = static_cast<ConsoleVariableInterface*>(g_Engine.console);
+    if (std::strcmp(name, kFileSystemVersion) == 0 && g_Engine.fileSystem != nullptr) {
+        offered = g_Engine.fileSystem->engine.get();
+    } else if (std::strcmp(name, kConsoleVariableVersion) == 0 && g_Engine.console != nullptr) {
+        offered = g_Engine.console->engine.get();
     } else if (std::strcmp(name, kEngineServerVersion) == 0) {
         offered = &g_Engine.engineServer;
     }
@@ -155,7 +162,8 @@ struct PluginModule {
         if (module == nullptr || !createInterface || !open || !close) return nullptr;
         return static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, nullptr));
     }
-    // The console-variable pointer exported as g_pCVar or cvar, or null when not exported.
+    // The console-variable pointer exported as g_pCVar or cvar (the engine view the DLL was
+    // handed), or null when not exported.
     ConsoleVariableInterface* ExportedConsole(const char* name = "g_pCVar") const {
         auto** exported = Export<ConsoleVariableInterface**>(module, name);
         return exported != nullptr ? *exported : nullptr;

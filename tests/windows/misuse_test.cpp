@@ -85,17 +85,18 @@ void Play(const std::string& name, const std::string& script) {
                 const std::size_t before = console.registered.size();
                 connected = op != "attach0";
                 const InterfaceFactory factory = connected ? fake::EngineFactory : nullptr;
-                Check(plugin->AttachToEngine(factory, factory), what);
+                Check(EngineCall_AttachToEngine(plugin, factory, factory), what);
                 // Registered afresh in every load, with the default text.
                 for (std::size_t i = before; i < console.registered.size(); ++i) {
-                    CheckText(static_cast<ConVar*>(console.registered[i])->ValueText(), "0", what);
+                    auto* variable = static_cast<ConVar*>(console.registered[i]);
+                    CheckText(EngineCall_ValueText(variable), "0", what);
                 }
             } else if (op == "detach") {
-                plugin->DetachFromEngine();
+                EngineCall_DetachFromEngine(plugin);
                 connected = false;
             } else if (op.rfind("open", 0) == 0) {
                 const std::size_t before = runtime.registered.size();
-                CheckEqual(loaded.open(&runtime), 0, what);
+                CheckEqual(loaded.open(runtime.Host()), 0, what);
                 CheckEqual(runtime.registered.size(), before + 2, what + ": functions registered");
             } else if (op == "close") {
                 CheckEqual(loaded.close(), 0, what);
@@ -119,15 +120,16 @@ void Play(const std::string& name, const std::string& script) {
                 if (!Check(console.registered.size() == 1, what)) continue;
                 auto* variable = static_cast<ConVar*>(console.registered[0]);
                 const std::size_t before = console.notifications.size();
-                variable->ApplyString("a text longer than the buffer the variable has had");
-                variable->ApplyInt(4);
-                CheckText(variable->ValueText(), "4", what + ": value text");
+                EngineCall_ApplyString(variable,
+                                       "a text longer than the buffer the variable has had");
+                EngineCall_ApplyInt(variable, 4);
+                CheckText(EngineCall_ValueText(variable), "4", what + ": value text");
                 CheckEqual(console.notifications.size(), before + (connected ? 2 : 0),
                            what + ": notifications sent");
             } else {
                 Check(false, what + ": no such step");
             }
-            Check(loaded.ExportedConsole() == (connected ? &console : nullptr),
+            Check(loaded.ExportedConsole() == (connected ? console.engine.get() : nullptr),
                   what + ": exported console");
         }
         // Every sequence attaches properly once and ends detached.
