@@ -9,7 +9,8 @@
 // when the flags ask for it, and answers the object's address, as the engine expects.
 template <typename Object>
 void* DestroyInPlace(Object* object, unsigned int flags) {
-    object->~Object();
+    // The entry itself is the virtual dispatch: the destructor it runs is its own class's.
+    object->Object::~Object();
     if ((flags & kDestructorFreesMemory) != 0) ::operator delete(static_cast<void*>(object));
     return object;
 }
