@@ -1,8 +1,8 @@
 // SSE2 forms of sineCosine and cosine: the SSE computation with packed integer operations,
 // the quarter count's parity turned into a selection mask and its bit 1 shifted into the
 // sign bit. Every lane performs the same single-precision steps as the SSE forms, so the
-// results are the same bits (a NaN for a NaN). The sine and the cosine of sineCosine share
-// one pass, in lanes 0 and 1.
+// results are the same bits. The sine and the cosine of sineCosine share one pass, in lanes
+// 0 and 1.
 //
 // Intrinsics only (always inlined) and internal-linkage helpers: nothing here may be merged
 // into plain-i686 code.
@@ -37,14 +37,16 @@ struct Quarters {
 };
 
 // Lane 0 of a is the angle's magnitude in quarter periods. As in the SSE forms, a count of
-// 2^31 or more is taken as 0 quarters with the fraction a − a: 0 for a finite a, NaN for an
-// infinite or NaN one.
-Quarters SplitIntoQuarters(__m128 a) {
-    if (!(_mm_cvtss_f32(a) < kQuarterCountLimit)) [[unlikely]] {
-        return {_mm_setzero_si128(), _mm_sub_ps(a, a)};
+// 2^31 or more is taken as 0 quarters and fraction 0; false for an infinite or NaN angle.
+bool SplitIntoQuarters(__m128 a, Quarters& quarters) {
+    const float magnitude = _mm_cvtss_f32(a);
+    if (!(magnitude < kQuarterCountLimit)) [[unlikely]] {
+        quarters = {_mm_setzero_si128(), _mm_setzero_ps()};
+        return magnitude < kInfinity;
     }
     const __m128i count = _mm_cvttps_epi32(a);
-    return {count, _mm_min_ps(_mm_sub_ps(a, _mm_cvtepi32_ps(count)), Load(kOnes))};
+    quarters = {count, _mm_min_ps(_mm_sub_ps(a, _mm_cvtepi32_ps(count)), Load(kOnes))};
+    return true;
 }
 
 // t = fraction in lanes whose count is even, 1 − fraction where it is odd.
@@ -63,7 +65,11 @@ __m128i HalfTurnSign(__m128i count) {
 void SineCosine(float angle, float* sine, float* cosine) {
     const __m128 alpha = _mm_set1_ps(angle);
     const __m128 a = _mm_and_ps(_mm_mul_ps(alpha, Load(kTwoOverPis)), Load(kMagnitude));
-    Quarters quarters = SplitIntoQuarters(a);
+    Quarters quarters;
+    if (!SplitIntoQuarters(a, quarters)) [[unlikely]] {
+        *sine = *cosine = kNoAngleResult;
+        return;
+    }
     quarters.count = _mm_add_epi32(quarters.count, LoadIntegers(kCosineQuarter));
     const __m128i angleSign = _mm_and_si128(_mm_castps_si128(alpha), LoadIntegers(kSineSign));
     const __m128i signBits = _mm_xor_si128(HalfTurnSign(quarters.count), angleSign);
@@ -75,7 +81,10 @@ void SineCosine(float angle, float* sine, float* cosine) {
 float Cosine(float angle) {
     const __m128 magnitude = _mm_and_ps(_mm_set1_ps(angle), Load(kMagnitude));
     const __m128 shifted = _mm_add_ps(magnitude, Load(kHalfPis));
-    const Quarters quarters = SplitIntoQuarters(_mm_mul_ps(shifted, Load(kTwoOverPis)));
+    Quarters quarters;
+    if (!SplitIntoQuarters(_mm_mul_ps(shifted, Load(kTwoOverPis)), quarters)) [[unlikely]] {
+        return kNoAngleResult;
+    }
     return _mm_cvtss_f32(
         QuarterWave(ChooseT(quarters), _mm_castsi128_ps(HalfTurnSign(quarters.count))));
 }
