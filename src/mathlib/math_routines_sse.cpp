@@ -23,21 +23,6 @@ namespace {
 
 using namespace fast_math;
 
-// The register that holds x, as a vector whose lanes above 0 are whatever they are: the
-// scalar instructions read lane 0 only, and nothing here lets the other lanes reach a
-// result. The intrinsics would clear those lanes, through an integer register and back.
-__m128 InRegister(float x) {
-#if defined(__clang__)
-    // The fuzzing build's compiler cannot tie a float to a vector register; it keeps the
-    // intrinsic cheap on its own.
-    return _mm_set_ss(x);
-#else
-    __m128 vector;
-    asm("" : "=x"(vector) : "0"(x));
-    return vector;
-#endif
-}
-
 float ReciprocalSquareRootEstimate(float x) {
     return _mm_cvtss_f32(_mm_rsqrt_ss(InRegister(x)));
 }
@@ -78,8 +63,6 @@ float InverseLengthSquaredClamped(const Vec3f* v) {
     const __m128 clamped = _mm_max_ss(InRegister(lengthSquared), _mm_set_ss(kOne));
     return _mm_cvtss_f32(_mm_rcp_ss(clamped));
 }
-
-constexpr Lanes kFirstMagnitude{kAbsoluteValueMask, 0u};
 
 // The quarter logic for q mod 4. Where q is even the sine takes t = f and the cosine
 // t = 1 − f, where odd the other way round: t = |f − offset|, which for an offset of 1 is
