@@ -14,8 +14,9 @@ namespace {
 // Room for the "%f" and "%d" forms of a value; longer forms are cut.
 constexpr int kFormattedSize = 32;
 
-// Old texts shorter than this are copied on the stack; longer ones go to the heap.
-constexpr std::size_t kOldTextOnStack = 256;
+// Old texts up to this long are copied into the change's own storage; only a longer one
+// goes to the heap, so a change that keeps its buffer makes no allocator call.
+constexpr std::size_t kOldTextInPlace = 4096;
 
 // The value text of a variable whose buffer could not be had: a valid empty text with
 // capacity 0, so it is never written to and never freed.
@@ -31,7 +32,9 @@ public:
     OldTextCopy() = default;
     OldTextCopy(const OldTextCopy&) = delete;
     OldTextCopy& operator=(const OldTextCopy&) = delete;
-    ~OldTextCopy() { RoutedFree(m_pszHeap); }
+    ~OldTextCopy() {
+        if (m_pszHeap != nullptr) RoutedFree(m_pszHeap);
+    }
 
     const char* Take(const char* text, int capacity) {
         std::size_t length = 0;
@@ -40,14 +43,14 @@ public:
             length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - text)
                                     : static_cast<std::size_t>(capacity);
         }
-        char* copy = m_szSmall;
-        if (length >= kOldTextOnStack) {
+        char* copy = m_szInPlace;
+        if (length > kOldTextInPlace) {
             m_pszHeap = static_cast<char*>(RoutedAlloc(length + 1));
             if (m_pszHeap != nullptr) {
                 copy = m_pszHeap;
             } else {
                 // No heap to be had: the listeners get the old text cut to what fits here.
-                length = kOldTextOnStack - 1;
+                length = kOldTextInPlace;
             }
         }
         if (length > 0) std::memcpy(copy, text, length);
@@ -57,7 +60,7 @@ public:
 
 private:
     char* m_pszHeap = nullptr;
-    char m_szSmall[kOldTextOnStack];
+    char m_szInPlace[kOldTextInPlace + 1];
 };
 
 }  // namespace

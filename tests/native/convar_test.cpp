@@ -164,7 +164,7 @@ TEST_F(Console, ListenersHearTheOldValueWholeAfterTheNewOneIsInPlace) {
     Assign(variable, {"s" + longText});
     Tier0Test_FailAllocation(1);
     Assign(variable, {"s5"});
-    EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 255) + " inf now 5 5");
+    EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 4096) + " inf now 5 5");
     // Without a bigger buffer the text stays, and as it did not change nobody is told.
     Tier0Test_FailAllocation(1);
     EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 0 0"});
@@ -175,6 +175,17 @@ TEST_F(Console, ListenersHearTheOldValueWholeAfterTheNewOneIsInPlace) {
     g_pCVar = nullptr;  // with no console connected the callback still runs
     Assign(variable, {"i3"});
     EXPECT_EQ(g_Log, Log{"callback 5 0 now 3 3"});
+}
+
+TEST_F(Console, AChangeCallsTheEnginesAllocatorOnlyWhenTheBufferGrows) {
+    // Old texts up to 4096 characters are copied aside in the change's own storage.
+    const std::string longest(4096, '4');
+    ConVar variable("v", longest.c_str(), 0, nullptr, false, 0.0f, false, 0.0f, RecordChange);
+    Tier0Test_ResetCounters();
+    Assign(variable, {"s2"});
+    EXPECT_EQ(g_Log.front(), "callback " + longest + " inf now 2 2");
+    Assign(variable, {"f2.5", "i7", "s" + longest, "s" + longest});
+    EXPECT_EQ(Tier0Test_RecordCount(), 0) << "not even a release of null";
 }
 
 TEST_F(Console, KeepStringFreezesTheTextAndTheBlankVariableIgnoresItsInterface) {

@@ -86,8 +86,8 @@ void Query(fake::RecordingRuntime& runtime, int appid, const std::vector<int>& r
 const std::string kLong300(300, 'x');
 const std::string kLong600 = std::string(599, '7') + "1";
 
-// Every kind of setter: growing the buffer, keeping it with a long old text (copied aside
-// on the heap), the same text again, and the longest "%f" form, cut.
+// Every kind of setter: growing the buffer, keeping it with a long old text, the same text
+// again, and the longest "%f" form, cut.
 struct Change {
     void (*apply)(ConVar*);
     std::string expected;
