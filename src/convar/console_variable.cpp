@@ -26,6 +26,13 @@ void FreeValueText(char* text) {
     if (text != nullptr && text != s_szNoValueText) RoutedFree(text);
 }
 
+// After ReplaceString: true when the text of this size was not stored, because the buffer
+// could not grow. The setter then puts the float and integer back, so that the three forms
+// keep describing one value, the old one, as if the change had not been asked.
+bool TextRefused(const ConVar& variable, std::size_t size) {
+    return size > static_cast<std::size_t>(variable.TextCapacity());
+}
+
 // A copy of the old value text that outlives the overwriting of the buffer.
 class OldTextCopy {
 public:
@@ -104,6 +111,7 @@ bool ConVar::IsAttached() const {
 void ConVar::ApplyString(const char* text) {
     if (text == nullptr) text = "";
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     float value = RoundedToSingle(ParseNumber(text));
     char formatted[kFormattedSize];
     const char* stored = text;
@@ -114,19 +122,29 @@ void ConVar::ApplyString(const char* text) {
     m_flAsFloat = value;
     m_nAsInt = TruncateToInt(value);
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
+    const std::size_t size = std::strlen(stored) + 1;
     ReplaceString(stored, oldFloat);
+    if (TextRefused(*this, size)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 void ConVar::ApplyFloat(float value) {
     if (value == m_flAsFloat) return;
     ClampToBounds(value);
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     m_flAsFloat = value;
     m_nAsInt = TruncateToInt(value);
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
     char formatted[kFormattedSize];
     BoundedFormat(formatted, kFormattedSize, "%f", static_cast<double>(value));
     ReplaceString(formatted, oldFloat);
+    if (TextRefused(*this, std::strlen(formatted) + 1)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 void ConVar::ApplyInt(int value) {
@@ -134,12 +152,17 @@ void ConVar::ApplyInt(int value) {
     float asFloat = RoundedToSingle(value);
     if (ClampToBounds(asFloat)) value = TruncateToInt(asFloat);
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     m_nAsInt = value;
     m_flAsFloat = asFloat;
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
     char formatted[kFormattedSize];
     BoundedFormat(formatted, kFormattedSize, "%d", value);
     ReplaceString(formatted, oldFloat);
+    if (TextRefused(*this, std::strlen(formatted) + 1)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 bool ConVar::ClampToBounds(float& value) {

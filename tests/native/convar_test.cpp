@@ -165,16 +165,21 @@ TEST_F(Console, ListenersHearTheOldValueWholeAfterTheNewOneIsInPlace) {
     Tier0Test_FailAllocation(1);
     Assign(variable, {"s5"});
     EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 4096) + " inf now 5 5");
-    // Without a bigger buffer the text stays, and as it did not change nobody is told.
+    // Without a bigger buffer the text stays, and so does the value: as nothing changed,
+    // nobody is told.
     Tier0Test_FailAllocation(1);
-    EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 0 0"});
+    EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 5 5"});
     EXPECT_EQ(variable.TextCapacity(), 5001);
     Tier0Test_FailAllocation(1);
     ConVar starved("s", "42");  // no buffer at all: the empty text, and 0
     EXPECT_EQ(Assign(starved, {"-"}), Log{" 0 0"});
+    for (const char* step : {"f2.5", "i7"}) {
+        Tier0Test_FailAllocation(1);
+        EXPECT_EQ(Assign(starved, {step}), Log{" 0 0"}) << step;
+    }
     g_pCVar = nullptr;  // with no console connected the callback still runs
     Assign(variable, {"i3"});
-    EXPECT_EQ(g_Log, Log{"callback 5 0 now 3 3"});
+    EXPECT_EQ(g_Log, Log{"callback 5 5 now 3 3"});
 }
 
 TEST_F(Console, AChangeCallsTheEnginesAllocatorOnlyWhenTheBufferGrows) {

@@ -105,9 +105,11 @@ const Change kChanges[] = {
 
 // One value change: without a refused allocation it stores the text and notifies once;
 // with one, it either does the same (the old text handed on possibly cut short), or keeps
-// the old text and tells nobody.
+// the old value, text, float and integer alike, and tells nobody.
 void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change& change) {
     const std::string oldText = variable->ValueText();
+    const float oldFloat = variable->AsFloat();
+    const int oldInt = variable->AsInt();
     const std::size_t before = console.notifications.size();
     RefusedSinceLastAsked();
     change.apply(variable);
@@ -115,6 +117,10 @@ void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change
     const std::size_t notified = console.notifications.size() - before;
     if (notified == 0 && refused) {
         Holds(CheckText(variable->ValueText(), oldText, "text kept when not stored"));
+        const float nowFloat = variable->AsFloat();
+        Holds(Check(
+            std::memcmp(&nowFloat, &oldFloat, sizeof(float)) == 0 && variable->AsInt() == oldInt,
+            "float and integer kept with the text"));
         return;
     }
     if (!Holds(CheckEqual(notified, std::size_t{1}, "notifications for " + change.expected))) {
