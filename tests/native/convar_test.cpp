@@ -130,12 +130,12 @@ TEST_F(Console, PassWaitsForTheConsoleRunsOnceAndAfterUnregistrationTakesOnlyNew
 
 TEST_F(Console, AssignmentsKeepTheTextAsGivenAndClampOnlyWhatIsAssigned) {
     // The default stands unclamped, its integer from the number, not the float. Clamped texts
-    // take the "%f" form; then on the bound, a null text and an unchanged text.
+    // take the "%f" form, texts on either bound are kept; then a null text, an unchanged one.
     ConVar text("t", "16777217", 0, nullptr, true, -3.0f, true, 1.0f);
-    EXPECT_EQ(
-        Assign(text, {"-", "s0.5xyz", "s5", "s1", "s-2.7", "s-9", "n", "s"}),
-        (Log{"16777217 16777216 16777217", "0.5xyz 0.5 0 told", "1.000000 1 1 told", "1 1 1 told",
-             "-2.7 -2.7 -2 told", "-3.000000 -3 -3 told", " 0 0 told", " 0 0 told"}));
+    EXPECT_EQ(Assign(text, {"-", "s0.5xyz", "s5", "s1", "s-2.7", "s-3", "s-9", "n", "s"}),
+              (Log{"16777217 16777216 16777217", "0.5xyz 0.5 0 told", "1.000000 1 1 told",
+                   "1 1 1 told", "-2.7 -2.7 -2 told", "-3 -3 -3 told", "-3.000000 -3 -3 told",
+                   " 0 0 told", " 0 0 told"}));
     // A number equal to the current value changes nothing; it is compared unclamped.
     ConVar number("n", "0", 0, nullptr, true, 0.0f, true, 5.5f);
     EXPECT_EQ(Assign(number, {"f0", "i0", "i7", "f6"}),
