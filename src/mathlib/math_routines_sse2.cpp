@@ -4,12 +4,12 @@
 //
 // Where the SSE forms take f = a − q and then t = f for an even count and 1 − f for an odd
 // one, these subtract from a the count rounded up to even: that is f itself, or f − 1, the
-// negated t. a − q is exact and below 1 (so the SSE forms' min(f, 1) changes nothing) and
-// a − (q + 1) rounds the same number as 1 − f, so the magnitude is the SSE forms' t, bit
-// for bit; only its sign differs, and the sign bits undo that: bit 1 of count + 1 where the
-// SSE forms take bit 1 of the count is that bit flipped exactly for an odd count. One
-// subtraction and no selection shorten the path through each call, which is what makes
-// these the fastest forms where a processor has them.
+// negated t. Below 2^24 quarters a − q is exact and below 1 (so the SSE forms' min(f, 1)
+// changes nothing), and a − (q + 1) rounds the same number as 1 − f: the magnitude is the
+// SSE forms' t, bit for bit. Only its sign differs, and the sign bits undo that: bit 1 of
+// count + 1 where the SSE forms take bit 1 of the count is that bit flipped exactly for an
+// odd count. One subtraction and no selection shorten the path through each call, which is
+// what makes these the fastest forms where a processor has them.
 //
 // Intrinsics only (always inlined) and internal-linkage helpers: nothing here may be merged
 // into plain-i686 code.
