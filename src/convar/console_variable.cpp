@@ -15,8 +15,9 @@ namespace {
 // Room for the "%f" and "%d" forms of a value; longer forms are cut.
 constexpr int kFormattedSize = 32;
 
-// Old texts shorter than this are copied on the stack; longer ones go to the heap.
-constexpr std::size_t kOldTextOnStack = 256;
+// Old texts up to this long are copied into the change's own storage; only a longer one
+// goes to the heap, so a change that keeps its buffer makes no allocator call.
+constexpr std::size_t kOldTextInPlace = 4096;
 
 // The value text of a variable whose buffer could not be had: a valid empty text with
 // capacity 0, so it is never written to and never freed.
@@ -26,13 +27,22 @@ void FreeValueText(char* text) {
     if (text != nullptr && text != s_szNoValueText) RoutedFree(text);
 }
 
+// After ReplaceString: true when the text of this size was not stored, because the buffer
+// could not grow. The setter then puts the float and integer back, so that the three forms
+// keep describing one value, the old one, as if the change had not been asked.
+bool TextRefused(const ConVar& variable, std::size_t size) {
+    return size > static_cast<std::size_t>(variable.TextCapacity());
+}
+
 // A copy of the old value text that outlives the overwriting of the buffer.
 class OldTextCopy {
 public:
     OldTextCopy() = default;
     OldTextCopy(const OldTextCopy&) = delete;
     OldTextCopy& operator=(const OldTextCopy&) = delete;
-    ~OldTextCopy() { RoutedFree(m_pszHeap); }
+    ~OldTextCopy() {
+        if (m_pszHeap != nullptr) RoutedFree(m_pszHeap);
+    }
 
     const char* Take(const char* text, int capacity) {
         std::size_t length = 0;
@@ -41,14 +51,14 @@ public:
             length = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - text)
                                     : static_cast<std::size_t>(capacity);
         }
-        char* copy = m_szSmall;
-        if (length >= kOldTextOnStack) {
+        char* copy = m_szInPlace;
+        if (length > kOldTextInPlace) {
             m_pszHeap = static_cast<char*>(RoutedAlloc(length + 1));
             if (m_pszHeap != nullptr) {
                 copy = m_pszHeap;
             } else {
                 // No heap to be had: the listeners get the old text cut to what fits here.
-                length = kOldTextOnStack - 1;
+                length = kOldTextInPlace;
             }
         }
         if (length > 0) std::memcpy(copy, text, length);
@@ -58,7 +68,7 @@ public:
 
 private:
     char* m_pszHeap = nullptr;
-    char m_szSmall[kOldTextOnStack];
+    char m_szInPlace[kOldTextInPlace + 1];
 };
 
 }  // namespace
@@ -106,6 +116,7 @@ bool ConVar::IsAttached() const {
 void ConVar::ApplyString(const char* text) {
     if (text == nullptr) text = "";
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     float value = RoundedToSingle(ParseNumber(text));
     char formatted[kFormattedSize];
     const char* stored = text;
@@ -116,19 +127,29 @@ void ConVar::ApplyString(const char* text) {
     m_flAsFloat = value;
     m_nAsInt = TruncateToInt(value);
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
+    const std::size_t size = std::strlen(stored) + 1;
     ReplaceString(stored, oldFloat);
+    if (TextRefused(*this, size)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 void ConVar::ApplyFloat(float value) {
     if (value == m_flAsFloat) return;
     ClampToBounds(value);
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     m_flAsFloat = value;
     m_nAsInt = TruncateToInt(value);
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
     char formatted[kFormattedSize];
     BoundedFormat(formatted, kFormattedSize, "%f", static_cast<double>(value));
     ReplaceString(formatted, oldFloat);
+    if (TextRefused(*this, std::strlen(formatted) + 1)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 void ConVar::ApplyInt(int value) {
@@ -136,12 +157,17 @@ void ConVar::ApplyInt(int value) {
     float asFloat = RoundedToSingle(value);
     if (ClampToBounds(asFloat)) value = TruncateToInt(asFloat);
     const float oldFloat = m_flAsFloat;
+    const int oldInt = m_nAsInt;
     m_nAsInt = value;
     m_flAsFloat = asFloat;
     if ((m_nFlagBits & COMMAND_FLAG_KEEP_STRING) != 0) return;
     char formatted[kFormattedSize];
     BoundedFormat(formatted, kFormattedSize, "%d", value);
     ReplaceString(formatted, oldFloat);
+    if (TextRefused(*this, std::strlen(formatted) + 1)) {
+        m_flAsFloat = oldFloat;
+        m_nAsInt = oldInt;
+    }
 }
 
 bool ConVar::ClampToBounds(float& value) {

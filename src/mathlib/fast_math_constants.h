@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <limits>
 
 // Single-precision constants of the fast routines, written as exact hexadecimal values.
 // Constants only: this header is shared by files built for different instruction sets.
@@ -26,8 +27,11 @@ inline constexpr std::uint32_t kSignMask = 0x80000000;
 
 // A quarter count of 2^31 or more does not fit the 32-bit conversion. Every float that
 // large is a multiple of 256 quarters, so it is taken as 0 quarters and fraction 0: the
-// result the count would give if it had no limit. An infinite or NaN angle gives NaN.
+// result the count would give if it had no limit.
 inline constexpr float kQuarterCountLimit = 0x1p31f;
+inline constexpr float kInfinity = std::numeric_limits<float>::infinity();
+// What an infinite or NaN angle gives, in every form alike: it has no quarter count.
+inline constexpr float kNoAngleResult = std::numeric_limits<float>::quiet_NaN();
 
 static_assert(std::bit_cast<std::uint32_t>(kLengthEpsilon) == 0x34000000);
 static_assert(std::bit_cast<std::uint32_t>(kTwoOverPi) == 0x3F22F983);
@@ -35,5 +39,6 @@ static_assert(std::bit_cast<std::uint32_t>(kHalfPi) == 0x3FC90FDB);
 static_assert(std::bit_cast<std::uint32_t>(kC1) == 0xBF255DE7);
 static_assert(std::bit_cast<std::uint32_t>(kC2) == 0x3DA335E3);
 static_assert(std::bit_cast<std::uint32_t>(kC3) == 0xBB996966);
+static_assert(std::bit_cast<std::uint32_t>(kNoAngleResult) == 0x7FC00000);
 
 }  // namespace fast_math

@@ -23,21 +23,6 @@ namespace {
 
 using namespace fast_math;
 
-// The register that holds x, as a vector whose lanes above 0 are whatever they are: the
-// scalar instructions read lane 0 only, and nothing here lets the other lanes reach a
-// result. The intrinsics would clear those lanes, through an integer register and back.
-__m128 InRegister(float x) {
-#if defined(__clang__)
-    // The fuzzing build's compiler cannot tie a float to a vector register; it keeps the
-    // intrinsic cheap on its own.
-    return _mm_set_ss(x);
-#else
-    __m128 vector;
-    asm("" : "=x"(vector) : "0"(x));
-    return vector;
-#endif
-}
-
 float ReciprocalSquareRootEstimate(float x) {
     return _mm_cvtss_f32(_mm_rsqrt_ss(InRegister(x)));
 }
@@ -79,8 +64,6 @@ float InverseLengthSquaredClamped(const Vec3f* v) {
     return _mm_cvtss_f32(_mm_rcp_ss(clamped));
 }
 
-constexpr Lanes kFirstMagnitude{kAbsoluteValueMask, 0u};
-
 // The quarter logic for q mod 4. Where q is even the sine takes t = f and the cosine
 // t = 1 − f, where odd the other way round: t = |f − offset|, which for an offset of 1 is
 // 1 − f rounded alike. The sine's sign bit is bit 1 of q (then flipped for a negative
@@ -109,21 +92,29 @@ struct Quarters {
 };
 
 // Lane 0 of a is the angle's magnitude in quarter periods. A count of 2^31 or more does not
-// fit the conversion: such an angle is taken as 0 quarters with the fraction a − a, which
-// is 0 for a finite a and NaN for an infinite or NaN one, so that those give NaN.
-Quarters SplitIntoQuarters(__m128 a) {
-    if (!(_mm_cvtss_f32(a) < kQuarterCountLimit)) [[unlikely]] {
-        return {0, _mm_sub_ss(a, a)};
+// fit the conversion: such an angle is taken as 0 quarters and fraction 0. False for an
+// infinite or NaN angle, which has no quarters at all.
+bool SplitIntoQuarters(__m128 a, Quarters& quarters) {
+    const float magnitude = _mm_cvtss_f32(a);
+    if (!(magnitude < kQuarterCountLimit)) [[unlikely]] {
+        quarters = {0, _mm_setzero_ps()};
+        return magnitude < kInfinity;
     }
     const int count = _mm_cvtt_ss2si(a);
     const __m128 whole = _mm_cvtsi32_ss(_mm_setzero_ps(), count);
-    return {static_cast<std::uint32_t>(count), _mm_min_ss(_mm_sub_ss(a, whole), _mm_set_ss(kOne))};
+    quarters = {static_cast<std::uint32_t>(count),
+                _mm_min_ss(_mm_sub_ss(a, whole), _mm_set_ss(kOne))};
+    return true;
 }
 
 void SineCosine(float angle, float* sine, float* cosine) {
     const __m128 alpha = InRegister(angle);
     const __m128 a = _mm_and_ps(_mm_mul_ss(alpha, _mm_set_ss(kTwoOverPi)), Load(kMagnitude));
-    const Quarters quarters = SplitIntoQuarters(a);
+    Quarters quarters;
+    if (!SplitIntoQuarters(a, quarters)) [[unlikely]] {
+        *sine = *cosine = kNoAngleResult;
+        return;
+    }
     const Quadrant& quadrant = kSineCosineQuadrants[quarters.count & 3];
     const __m128 f = _mm_shuffle_ps(quarters.fraction, quarters.fraction, 0);
     const __m128 t = _mm_and_ps(_mm_sub_ps(f, Load(quadrant.offset)), Load(kMagnitude));
@@ -137,7 +128,10 @@ float Cosine(float angle) {
     // Clearing lanes 1 to 3 keeps whatever they held out of the packed polynomial.
     const __m128 magnitude = _mm_and_ps(InRegister(angle), Load(kFirstMagnitude));
     const __m128 shifted = _mm_add_ss(magnitude, _mm_set_ss(kHalfPi));
-    const Quarters quarters = SplitIntoQuarters(_mm_mul_ss(shifted, _mm_set_ss(kTwoOverPi)));
+    Quarters quarters;
+    if (!SplitIntoQuarters(_mm_mul_ss(shifted, _mm_set_ss(kTwoOverPi)), quarters)) [[unlikely]] {
+        return kNoAngleResult;
+    }
     const Quadrant& quadrant = kCosineQuadrants[quarters.count & 3];
     const __m128 t =
         _mm_and_ps(_mm_sub_ss(quarters.fraction, Load(quadrant.offset)), Load(kMagnitude));

@@ -130,12 +130,12 @@ TEST_F(Console, PassWaitsForTheConsoleRunsOnceAndAfterUnregistrationTakesOnlyNew
 
 TEST_F(Console, AssignmentsKeepTheTextAsGivenAndClampOnlyWhatIsAssigned) {
     // The default stands unclamped, its integer from the number, not the float. Clamped texts
-    // take the "%f" form; then on the bound, a null text and an unchanged text.
+    // take the "%f" form, texts on either bound are kept; then a null text, an unchanged one.
     ConVar text("t", "16777217", 0, nullptr, true, -3.0f, true, 1.0f);
-    EXPECT_EQ(
-        Assign(text, {"-", "s0.5xyz", "s5", "s1", "s-2.7", "s-9", "n", "s"}),
-        (Log{"16777217 16777216 16777217", "0.5xyz 0.5 0 told", "1.000000 1 1 told", "1 1 1 told",
-             "-2.7 -2.7 -2 told", "-3.000000 -3 -3 told", " 0 0 told", " 0 0 told"}));
+    EXPECT_EQ(Assign(text, {"-", "s0.5xyz", "s5", "s1", "s-2.7", "s-3", "s-9", "n", "s"}),
+              (Log{"16777217 16777216 16777217", "0.5xyz 0.5 0 told", "1.000000 1 1 told",
+                   "1 1 1 told", "-2.7 -2.7 -2 told", "-3 -3 -3 told", "-3.000000 -3 -3 told",
+                   " 0 0 told", " 0 0 told"}));
     // A number equal to the current value changes nothing; it is compared unclamped.
     ConVar number("n", "0", 0, nullptr, true, 0.0f, true, 5.5f);
     EXPECT_EQ(Assign(number, {"f0", "i0", "i7", "f6"}),
@@ -164,17 +164,33 @@ TEST_F(Console, ListenersHearTheOldValueWholeAfterTheNewOneIsInPlace) {
     Assign(variable, {"s" + longText});
     Tier0Test_FailAllocation(1);
     Assign(variable, {"s5"});
-    EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 255) + " inf now 5 5");
-    // Without a bigger buffer the text stays, and as it did not change nobody is told.
+    EXPECT_EQ(g_Log.front(), "callback " + longText.substr(0, 4096) + " inf now 5 5");
+    // Without a bigger buffer the text stays, and so does the value: as nothing changed,
+    // nobody is told.
     Tier0Test_FailAllocation(1);
-    EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 0 0"});
+    EXPECT_EQ(Assign(variable, {"s" + std::string(6000, 'x')}), Log{"5 5 5"});
     EXPECT_EQ(variable.TextCapacity(), 5001);
     Tier0Test_FailAllocation(1);
     ConVar starved("s", "42");  // no buffer at all: the empty text, and 0
     EXPECT_EQ(Assign(starved, {"-"}), Log{" 0 0"});
+    for (const char* step : {"f2.5", "i7"}) {
+        Tier0Test_FailAllocation(1);
+        EXPECT_EQ(Assign(starved, {step}), Log{" 0 0"}) << step;
+    }
     g_pCVar = nullptr;  // with no console connected the callback still runs
     Assign(variable, {"i3"});
-    EXPECT_EQ(g_Log, Log{"callback 5 0 now 3 3"});
+    EXPECT_EQ(g_Log, Log{"callback 5 5 now 3 3"});
+}
+
+TEST_F(Console, AChangeCallsTheEnginesAllocatorOnlyWhenTheBufferGrows) {
+    // Old texts up to 4096 characters are copied aside in the change's own storage.
+    const std::string longest(4096, '4');
+    ConVar variable("v", longest.c_str(), 0, nullptr, false, 0.0f, false, 0.0f, RecordChange);
+    Tier0Test_ResetCounters();
+    Assign(variable, {"s2"});
+    EXPECT_EQ(g_Log.front(), "callback " + longest + " inf now 2 2");
+    Assign(variable, {"f2.5", "i7", "s" + longest, "s" + longest});
+    EXPECT_EQ(Tier0Test_RecordCount(), 0) << "not even a release of null";
 }
 
 TEST_F(Console, KeepStringFreezesTheTextAndTheBlankVariableIgnoresItsInterface) {

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <tuple>
+#include <vector>
 
 #include "mathlib/gamma_tables.h"
 #include "mathlib/math_init.h"
@@ -131,10 +133,9 @@ TEST(GammaTables, OtherArguments) {
     }
 }
 
-// Bit for bit; NaN matches any NaN (a product of two NaNs may give either one).
+// Bit for bit, NaNs included.
 bool Same(float a, float b) {
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) ||
-           (std::isnan(a) && std::isnan(b));
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
 TEST(VectorAndRootRoutines, ListedPoints) {
@@ -184,15 +185,29 @@ TEST(SineAndCosine, ListedPointsAndSSE2MatchingSSE) {
             EXPECT_TRUE(Same(s, p.sine) && Same(c, p.cosine)) << p.angle << ": " << s << " " << c;
             EXPECT_TRUE(Same(table->cosine(p.angle), p.shifted)) << p.angle;
         }
-    // SSE2 gives the same results as SSE for any angle at all.
+    // SSE2 gives the same bits as SSE for any angle at all: every NaN and infinity, and the
+    // angles on either side of 2^24 quarters (whole numbers from there on) and of 2^31
+    // quarters (beyond the count's range), besides random ones.
+    std::vector<float> angles = {kInfinity, -kInfinity, kNaN, -kNaN, 0x1p-149f, -0.0f};
+    for (std::uint32_t bits : {0x7FA00001u, 0xFFC12345u})  // signalling, with a payload
+        angles.push_back(std::bit_cast<float>(bits));
+    for (float edge : {0x1p24f * 1.57079637f, 0x1p31f * 1.57079637f, FLT_MAX}) {
+        float angle = edge;
+        for (int n = 0; n < 8; ++n) angle = std::nextafter(angle, 0.0f);
+        for (int n = 0; n < 16 && std::isfinite(angle);
+             ++n, angle = std::nextafter(angle, kInfinity))
+            angles.insert(angles.end(), {angle, -angle});
+    }
     for (int n = 0; n < 2000000; ++n) {
-        const float angle =
-            n % 2 == 0 ? std::bit_cast<float>(std::uint32_t(g_Random())) : Uniform(-5000, 5000);
+        angles.push_back(n % 2 == 0 ? std::bit_cast<float>(std::uint32_t(g_Random()))
+                                    : Uniform(-5000, 5000));
+    }
+    for (const float angle : angles) {
         float s1, c1, s2, c2;
         sse.sineCosine(angle, &s1, &c1);
         sse2.sineCosine(angle, &s2, &c2);
         ASSERT_TRUE(Same(s2, s1) && Same(c2, c1) && Same(sse2.cosine(angle), sse.cosine(angle)))
-            << angle;
+            << std::hex << std::bit_cast<std::uint32_t>(angle);
     }
 }
 

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "plugin/engine_connection.h"
 #include "plugin/interface_registry.h"
 #include "plugin/server_plugin.h"
 
@@ -20,6 +25,16 @@ void* EngineFactory(const char* name, int*) {
 void* NothingFactory(const char*, int*) {
     g_bNothingFactoryAsked = true;
     return nullptr;
+}
+
+// Offers every version but the console (whose registration pass would use it) at an
+// address of its own, and records what it is asked, in order.
+std::vector<std::string> g_Asked;
+std::map<std::string, char> g_Offers;
+void* OfferingFactory(const char* version, int* returnCode) {
+    EXPECT_EQ(returnCode, nullptr);
+    g_Asked.emplace_back(version);
+    return g_Asked.back() == "VEngineCvar004" ? nullptr : &g_Offers[version];
 }
 
 }  // namespace
@@ -65,6 +80,45 @@ TEST(ServerPlugin, AttachKeepsWhatTheEngineOffersEvenAfterDetachAndNeverFails) {
     EXPECT_TRUE(plugin.AttachToEngine(NothingFactory, NothingFactory));
     EXPECT_TRUE(g_pPluginFileSystem == nullptr && g_pEngineServer == nullptr);
     plugin.DetachFromEngine();
+}
+
+TEST(ServerPlugin, LoadConnectsBothLevelsInOrderAndUnloadClearsAllButTheTracker) {
+    // As at process start: neither level connected, the tracker not yet held.
+    DisconnectSecondLevel();
+    DisconnectFirstLevel();
+    cvar = g_pCVar = nullptr;
+    g_pVertexBufferAllocTracker = nullptr;
+    const std::pair<const char*, void**> secondLevel[] = {
+        {"VFileSystem017", &g_pFileSystem},
+        {"VMaterialSystem079", &g_pMaterialSystem},
+        {"InputSystemVersion001", &g_pInputSystem},
+        {"NetworkSystemVersion001", &g_pNetworkSystem},
+        {"MaterialSystemHardwareConfig012", &g_pMaterialSystemHardwareConfig},
+        {"DebugTextureInfo001", &g_pDebugTextureInfo},
+        {"VBAllocTracker001", &g_pVertexBufferAllocTracker},
+        {"COLORCORRECTION_VERSION_1", &g_pColorCorrection},
+        {"VP4001", &g_pP4},
+        {"VMDLLIB001", &g_pModelLibrary},
+        {"QueuedLoaderVersion001", &g_pQueuedLoader}};
+    std::vector<std::string> expected = {"VEngineCvar004", "VProcessUtils001"};
+    for (const auto& [version, pointer] : secondLevel) expected.emplace_back(version);
+    expected.insert(expected.end(), {"VEngineServer021", "VFileSystem017"});
+
+    g_Asked.clear();
+    EXPECT_TRUE(g_ServerPlugin.AttachToEngine(OfferingFactory, NothingFactory));
+    EXPECT_EQ(g_Asked, expected);
+    EXPECT_EQ(static_cast<void*>(g_pProcessUtilities), &g_Offers["VProcessUtils001"]);
+    for (const auto& [version, pointer] : secondLevel)
+        EXPECT_EQ(*pointer, &g_Offers[version]) << version;
+    EXPECT_EQ(g_pMaterialSystemAlias, g_pMaterialSystem);
+
+    g_ServerPlugin.DetachFromEngine();
+    EXPECT_EQ(g_pProcessUtilities, nullptr);
+    for (const auto& [version, pointer] : secondLevel)
+        EXPECT_EQ(*pointer, pointer == &g_pVertexBufferAllocTracker ? &g_Offers[version] : nullptr)
+            << version;
+    EXPECT_EQ(g_pMaterialSystemAlias, nullptr);
+    g_pVertexBufferAllocTracker = nullptr;
 }
 
 TEST(ServerPlugin, EngineQueriesAnswerZeroWhateverTheyAreGiven) {

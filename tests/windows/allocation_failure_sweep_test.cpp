@@ -86,8 +86,8 @@ void Query(fake::RecordingRuntime& runtime, int appid, const std::vector<int>& r
 const std::string kLong300(300, 'x');
 const std::string kLong600 = std::string(599, '7') + "1";
 
-// Every kind of setter: growing the buffer, keeping it with a long old text (copied aside
-// on the heap), the same text again, and the longest "%f" form, cut.
+// Every kind of setter: growing the buffer, keeping it with a long old text, the same text
+// again, and the longest "%f" form, cut.
 struct Change {
     void (*apply)(ConVar*);
     std::string expected;
@@ -105,9 +105,11 @@ const Change kChanges[] = {
 
 // One value change: without a refused allocation it stores the text and notifies once;
 // with one, it either does the same (the old text handed on possibly cut short), or keeps
-// the old text and tells nobody.
+// the old value, text, float and integer alike, and tells nobody.
 void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change& change) {
     const std::string oldText = EngineCall_ValueText(variable);
+    const float oldFloat = EngineCall_AsFloat(variable);
+    const int oldInt = EngineCall_AsInt(variable);
     const std::size_t before = console.notifications.size();
     RefusedSinceLastAsked();
     change.apply(variable);
@@ -115,6 +117,10 @@ void ChangeValue(ConVar* variable, fake::RecordingConsole& console, const Change
     const std::size_t notified = console.notifications.size() - before;
     if (notified == 0 && refused) {
         Holds(CheckText(EngineCall_ValueText(variable), oldText, "text kept when not stored"));
+        const float nowFloat = EngineCall_AsFloat(variable);
+        Holds(Check(std::memcmp(&nowFloat, &oldFloat, sizeof(float)) == 0 &&
+                        EngineCall_AsInt(variable) == oldInt,
+                    "float and integer kept with the text"));
         return;
     }
     if (!Holds(CheckEqual(notified, std::size_t{1}, "notifications for " + change.expected))) {

@@ -1,0 +1,244 @@
+// The math routine table in the shipped form: the i686 routines of mount_plugin_probe.dll
+// (the product's own objects), each installed in the DLL's g_MathRoutines and called
+// through it, for every variant this processor runs, beside an empty routine called the
+// same way (the floor: one indirect call). Floats go on the stack and come back in st(0),
+// as in the engine. The twin of mathlib_bench, which times the x86-64 native build.
+//
+//   cmake --preset win32 && cmake --build --preset win32 --target mathlib_bench_win32
+//   scripts/wine-run build/win32/bin/mathlib_bench_win32.exe
+//
+// Each benchmark is timed fifteen times, all of them interleaved round by round; the best
+// time of each counts, being the one least disturbed by other work. --quick times each one
+// three times, briefly: the test run only checks that every routine can be timed.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mathlib/math_routines.h"
+#include "tier0.h"
+
+namespace {
+
+constexpr int kInputCount = 1024;
+
+struct Inputs {
+    float positive[kInputCount];  // 1e-3 to 1e3, spread over the binades
+    float angles[kInputCount];    // −10 to 10 radians
+    Vec3f vectors[kInputCount];   // components −100 to 100
+};
+
+// The native benchmark's inputs, from the same generator and seed.
+Inputs MakeInputs() {
+    Inputs inputs{};
+    unsigned state = 2024;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return static_cast<float>(state >> 8) * 0x1p-24f;
+    };
+    for (int i = 0; i < kInputCount; ++i) {
+        inputs.positive[i] = std::pow(10.0f, next() * 6 - 3);
+        inputs.angles[i] = next() * 20 - 10;
+        inputs.vectors[i] = {next() * 200 - 100, next() * 200 - 100, next() * 200 - 100};
+    }
+    return inputs;
+}
+
+const Inputs g_Inputs = MakeInputs();
+float g_Results[kInputCount];
+float g_SecondResults[kInputCount];
+Vec3f g_Vectors[kInputCount];
+
+// The floor: routines that do nothing, on the table's signatures.
+float EmptyScalar(float x) {
+    return x;
+}
+float EmptyNormalizeAndLength(Vec3f& v) {
+    return v.x;
+}
+void EmptyNormalizeOnly(Vec3f&) {}
+float EmptyInverseLengthSquared(const Vec3f* v) {
+    return v->x;
+}
+void EmptySineCosine(float angle, float* sine, float* cosine) {
+    *sine = angle;
+    *cosine = angle;
+}
+const MathRoutineTable kEmptyRoutines{EmptyScalar,        EmptyScalar,
+                                      EmptyScalar,        EmptyNormalizeAndLength,
+                                      EmptyNormalizeOnly, EmptyInverseLengthSquared,
+                                      EmptySineCosine,    EmptyScalar};
+
+const char* const kEntryNames[] = {"squareRoot",
+                                   "inverseSquareRoot",
+                                   "inverseSquareRootEstimate",
+                                   "normalizeAndLength",
+                                   "normalizeOnly",
+                                   "inverseLengthSquaredClamped",
+                                   "sineCosine",
+                                   "cosine"};
+
+// The DLL's table; each call reads its entry afresh, as the product's callers do.
+MathRoutineTable* g_pTable = nullptr;
+
+// One pass over the inputs, results to arrays so that no call waits for the one before.
+// One function per entry, each loop aligned alike, so that no entry's floor gains or loses
+// by where its loop happens to lie.
+template <int kEntry>
+[[gnu::noinline, gnu::aligned(64)]] void Pass() {
+    const Inputs& in = g_Inputs;
+    MathRoutineTable& t = *g_pTable;
+    for (int i = 0; i < kInputCount; ++i) {
+        if constexpr (kEntry == 0) {
+            g_Results[i] = t.squareRoot(in.positive[i]);
+        } else if constexpr (kEntry == 1) {
+            g_Results[i] = t.inverseSquareRoot(in.positive[i]);
+        } else if constexpr (kEntry == 2) {
+            g_Results[i] = t.inverseSquareRootEstimate(in.positive[i]);
+        } else if constexpr (kEntry == 3) {
+            g_Vectors[i] = in.vectors[i];
+            g_Results[i] = t.normalizeAndLength(g_Vectors[i]);
+        } else if constexpr (kEntry == 4) {
+            g_Vectors[i] = in.vectors[i];
+            t.normalizeOnly(g_Vectors[i]);
+        } else if constexpr (kEntry == 5) {
+            g_Results[i] = t.inverseLengthSquaredClamped(&in.vectors[i]);
+        } else if constexpr (kEntry == 6) {
+            t.sineCosine(in.angles[i], &g_Results[i], &g_SecondResults[i]);
+        } else {
+            g_Results[i] = t.cosine(in.angles[i]);
+        }
+    }
+}
+using PassFunction = void (*)();
+const PassFunction kPasses[] = {Pass<0>, Pass<1>, Pass<2>, Pass<3>,
+                                Pass<4>, Pass<5>, Pass<6>, Pass<7>};
+
+// A routine of one variant in one entry, installed in the DLL's table while it is timed.
+struct Benchmark {
+    int entry;
+    const char* variant;
+    const MathRoutineTable* from;
+    int passes = 1;
+    double best = INFINITY;  // nanoseconds per call
+};
+
+void Install(const Benchmark& b) {
+    void** to = reinterpret_cast<void**>(g_pTable);
+    void* const* from = reinterpret_cast<void* const*>(b.from);
+    to[b.entry] = from[b.entry];
+}
+
+double Seconds() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Times b.passes passes; returns nanoseconds per call.
+double Time(const Benchmark& b) {
+    Install(b);
+    const PassFunction pass = kPasses[b.entry];
+    pass();  // warm
+    const double start = Seconds();
+    for (int n = 0; n < b.passes; ++n) pass();
+    return (Seconds() - start) * 1e9 / (static_cast<double>(b.passes) * kInputCount);
+}
+
+template <typename T>
+const T* Export(HMODULE module, const char* name) {
+    return reinterpret_cast<const T*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int repetitions = quick ? 3 : 15;
+    const double sampleSeconds = quick ? 0.001 : 0.01;
+
+    HMODULE probe = LoadLibraryA("mount_plugin_probe.dll");
+    if (probe == nullptr) {
+        std::printf("mount_plugin_probe.dll did not load\n");
+        return 1;
+    }
+    g_pTable = const_cast<MathRoutineTable*>(Export<MathRoutineTable>(probe, "g_MathRoutines"));
+    struct Variant {
+        const char* name;
+        const MathRoutineTable* table;
+    };
+    const std::uint8_t features = GetCPUInformation()->m_nFeatureBits;
+    std::vector<Variant> variants{{"x87", Export<MathRoutineTable>(probe, "kDefaultMathRoutines")}};
+    if ((features & kCpuFeature3DNow) != 0)
+        variants.push_back({"3DNow", Export<MathRoutineTable>(probe, "k3DNowMathRoutines")});
+    if ((features & kCpuFeatureSSE) != 0)
+        variants.push_back({"SSE", Export<MathRoutineTable>(probe, "kSSEMathRoutines")});
+    if ((features & kCpuFeatureSSE2) != 0)
+        variants.push_back({"SSE2", Export<MathRoutineTable>(probe, "kSSE2MathRoutines")});
+    for (const Variant& variant : variants) {
+        if (g_pTable == nullptr || variant.table == nullptr) {
+            std::printf("the probe does not export the routine tables\n");
+            return 1;
+        }
+    }
+
+    std::vector<Benchmark> benchmarks;
+    for (int entry = 0; entry < 8; ++entry) {
+        for (const Variant& variant : variants) {
+            if (reinterpret_cast<void* const*>(variant.table)[entry] != nullptr)
+                benchmarks.push_back({entry, variant.name, variant.table});
+        }
+        benchmarks.push_back({entry, "empty", &kEmptyRoutines});
+    }
+    // As many passes as make one sample last about sampleSeconds.
+    for (Benchmark& b : benchmarks) {
+        const double once = Time(b) * kInputCount * 1e-9;
+        b.passes = std::max(1, static_cast<int>(sampleSeconds / std::max(once, 1e-9)));
+    }
+    std::mt19937 shuffle(7);
+    std::vector<Benchmark*> order;
+    for (Benchmark& b : benchmarks) order.push_back(&b);
+    for (int round = 0; round < repetitions; ++round) {
+        std::shuffle(order.begin(), order.end(), shuffle);
+        for (Benchmark* b : order) b->best = std::min(b->best, Time(*b));
+    }
+
+    auto time = [&benchmarks](int entry, const std::string& variant) {
+        for (const Benchmark& b : benchmarks)
+            if (b.entry == entry && variant == b.variant) return b.best;
+        return static_cast<double>(NAN);
+    };
+    std::printf("%-28s %-8s %9s %9s\n", "entry", "variant", "ns/call", "x floor");
+    for (const Benchmark& b : benchmarks) {
+        const double floor = time(b.entry, "empty");
+        std::printf("%-28s %-8s %9.3f %9.2f\n", kEntryNames[b.entry], b.variant, b.best,
+                    b.best / floor);
+    }
+
+    std::printf("\ntargets (i686, Wine)\n");
+    for (int entry : {0, 1, 2}) {
+        const double ratio = time(entry, "SSE") / time(entry, "empty");
+        std::printf("  SSE %-26s %.2f x the empty-routine floor (target <= 1.3): %s\n",
+                    kEntryNames[entry], ratio, ratio <= 1.3 ? "met" : "MISSED");
+    }
+    for (const char* variant : {"SSE", "SSE2"}) {
+        const double faster = time(6, "x87") / time(6, variant);
+        std::printf("  %-4s sineCosine %.2f x faster than x87 (target >= 5): %s\n", variant, faster,
+                    faster >= 5 ? "met" : "MISSED");
+    }
+    for (int entry : {6, 7}) {
+        const double ratio = time(entry, "SSE2") / time(entry, "SSE");
+        std::printf("  SSE2 %-10s %.2f x the SSE form's time (target <= 1.00): %s\n",
+                    kEntryNames[entry], ratio, ratio <= 1 ? "met" : "MISSED");
+    }
+    FreeLibrary(probe);
+    return 0;
+}
