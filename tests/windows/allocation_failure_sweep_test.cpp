@@ -227,33 +227,16 @@ struct Tally {
 
     // Runs one life in a child process; false when it saw no refusal at all.
     bool Run(int countdown, std::uint32_t pattern) {
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        char commandLine[MAX_PATH + 64];
-        std::snprintf(commandLine, sizeof(commandLine), "\"%s\" --scenario %d %lx", self, countdown,
+        char arguments[64];
+        std::snprintf(arguments, sizeof(arguments), "--scenario %d %lx", countdown,
                       static_cast<unsigned long>(pattern));
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION child{};
-        if (!Check(CreateProcessA(self, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &child) != FALSE,
-                   "a child process started")) {
-            return false;
-        }
-        DWORD outcome = kHung;
-        if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(child.hProcess, &outcome);
-        } else {
-            TerminateProcess(child.hProcess, outcome);
-        }
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
+        const std::uint32_t outcome = harness::RunThisProgram(arguments, kHung);
         if (outcome == kNothingRefused) return false;
         ++runs;
-        std::snprintf(commandLine, sizeof(commandLine), "%s (request %d, pattern 0x%lx): 0x%lx",
-                      kind, countdown, static_cast<unsigned long>(pattern),
-                      static_cast<unsigned long>(outcome));
-        survived += Check(outcome == kSurvived, commandLine);
+        char what[128];
+        std::snprintf(what, sizeof(what), "%s (request %d, pattern 0x%lx): 0x%lx", kind, countdown,
+                      static_cast<unsigned long>(pattern), static_cast<unsigned long>(outcome));
+        survived += Check(outcome == kSurvived, what);
         return true;
     }
     void Print() const {

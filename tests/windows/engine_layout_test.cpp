@@ -64,27 +64,9 @@ const bool kChildRun = [] {
 }();
 
 void RunGroup(EngineLayoutGroup group, int residue = kUsualResidue) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    char commandLine[MAX_PATH + 32];
-    std::snprintf(commandLine, sizeof(commandLine), "\"%s\" --group %d %d", self,
-                  static_cast<int>(group), residue);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child{};
-    if (!Check(CreateProcessA(self, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &child) != FALSE,
-               "a child process started")) {
-        return;
-    }
-    DWORD outcome = kGroupHung;
-    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(child.hProcess, &outcome);
-    } else {
-        TerminateProcess(child.hProcess, outcome);
-    }
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    const std::uint32_t outcome = harness::RunThisProgram(
+        "--group " + std::to_string(static_cast<int>(group)) + " " + std::to_string(residue),
+        kGroupHung);
     char verdict[96];
     if (outcome == kGroupFailed) {
         std::snprintf(verdict, sizeof(verdict), "the checks listed above failed");

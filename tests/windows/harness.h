@@ -40,4 +40,9 @@ bool CheckEqual(const Actual& actual, const Expected& expected, std::string_view
 bool CheckText(const char* actual, std::string_view expected, std::string_view what = "text",
                std::source_location where = std::source_location::current());
 
+// Runs this program again as a child process with the given arguments, so that a crash or a
+// refused load stays the child's; answers its exit code, or whenHung when it did not end
+// within a minute (it is then ended), or when it could not be started (a failed check).
+std::uint32_t RunThisProgram(const std::string& arguments, std::uint32_t whenHung);
+
 }  // namespace harness
