@@ -17,56 +17,11 @@
 #include <vector>
 
 #include "interfaces/tier0.h"
-#include "mathlib/math_routines.h"
+#include "math_bench_inputs.h"
 
 namespace {
 
-constexpr int kInputCount = 1024;
-
-struct Inputs {
-    std::vector<float> positive;  // 1e-3 to 1e3, spread over the binades
-    std::vector<float> angles;    // −10 to 10 radians
-    std::vector<Vec3f> vectors;   // components −100 to 100
-};
-
-Inputs MakeInputs(int count, unsigned seed) {
-    Inputs inputs;
-    unsigned state = seed;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return static_cast<float>(state >> 8) * 0x1p-24f;
-    };
-    for (int i = 0; i < count; ++i) {
-        inputs.positive.push_back(std::pow(10.0f, next() * 6 - 3));
-        inputs.angles.push_back(next() * 20 - 10);
-        inputs.vectors.push_back({next() * 200 - 100, next() * 200 - 100, next() * 200 - 100});
-    }
-    return inputs;
-}
-
-const Inputs g_Inputs = MakeInputs(kInputCount, 2024);
-
-// The floor: routines that do nothing, reached through the same table entries.
-float EmptyScalar(float x) {
-    return x;
-}
-float EmptyNormalizeAndLength(Vec3f& v) {
-    return v.x;
-}
-void EmptyNormalizeOnly(Vec3f&) {}
-float EmptyInverseLengthSquared(const Vec3f* v) {
-    return v->x;
-}
-void EmptySineCosine(float angle, float* sine, float* cosine) {
-    *sine = angle;
-    *cosine = angle;
-}
-const MathRoutineTable kEmptyRoutines{EmptyScalar,        EmptyScalar,
-                                      EmptyScalar,        EmptyNormalizeAndLength,
-                                      EmptyNormalizeOnly, EmptyInverseLengthSquared,
-                                      EmptySineCosine,    EmptyScalar};
+using namespace math_bench;
 
 // The C library's counterparts, on the same table signatures; called directly in the loops.
 float LibrarySquareRoot(float x) {
@@ -83,47 +38,10 @@ float LibraryCosine(float angle) {
     return std::cos(angle);
 }
 
-const char* const kEntryNames[] = {"squareRoot",
-                                   "inverseSquareRoot",
-                                   "inverseSquareRootEstimate",
-                                   "normalizeAndLength",
-                                   "normalizeOnly",
-                                   "inverseLengthSquaredClamped",
-                                   "sineCosine",
-                                   "cosine"};
-
-// Results go to arrays, so that no call waits for the one before: each loop measures what
-// the calls cost, not a chain of additions. The table entry is read afresh for every call
-// (the call is opaque to the compiler): exactly one indirect call per input.
-float g_Results[kInputCount];
-float g_SecondResults[kInputCount];
-Vec3f g_Vectors[kInputCount];
-
 template <int kEntry>
 void RunEntry(benchmark::State& state) {
-    const Inputs& in = g_Inputs;
     for (auto _ : state) {
-        for (int i = 0; i < kInputCount; ++i) {
-            if constexpr (kEntry == 0) {
-                g_Results[i] = g_MathRoutines.squareRoot(in.positive[i]);
-            } else if constexpr (kEntry == 1) {
-                g_Results[i] = g_MathRoutines.inverseSquareRoot(in.positive[i]);
-            } else if constexpr (kEntry == 2) {
-                g_Results[i] = g_MathRoutines.inverseSquareRootEstimate(in.positive[i]);
-            } else if constexpr (kEntry == 3) {
-                g_Vectors[i] = in.vectors[i];
-                g_Results[i] = g_MathRoutines.normalizeAndLength(g_Vectors[i]);
-            } else if constexpr (kEntry == 4) {
-                g_Vectors[i] = in.vectors[i];
-                g_MathRoutines.normalizeOnly(g_Vectors[i]);
-            } else if constexpr (kEntry == 5) {
-                g_Results[i] = g_MathRoutines.inverseLengthSquaredClamped(&in.vectors[i]);
-            } else if constexpr (kEntry == 6) {
-                g_MathRoutines.sineCosine(in.angles[i], &g_Results[i], &g_SecondResults[i]);
-            } else {
-                g_Results[i] = g_MathRoutines.cosine(in.angles[i]);
-            }
-        }
+        CallOverInputs<kEntry>(g_MathRoutines);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kInputCount);
@@ -206,11 +124,9 @@ double Relative(double actual, double expected) {
 }
 
 ErrorReport MeasureError(const MathRoutineTable& table, int entry) {
-    const Inputs sweep = MakeInputs(1 << 20, 7);
     ErrorReport report;
-    for (std::size_t i = 0; i < sweep.positive.size(); ++i) {
-        const double x = sweep.positive[i], angle = sweep.angles[i];
-        const Vec3f v = sweep.vectors[i];
+    ForEachInput(1 << 20, 7, [&](float positive, float angleAsFloat, const Vec3f& v) {
+        const double x = positive, angle = angleAsFloat;
         const double s = double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;
         const double length = std::sqrt(s);
         double error = 0;
@@ -254,7 +170,7 @@ ErrorReport MeasureError(const MathRoutineTable& table, int entry) {
                 report.kind = "absolute";
         }
         report.worst = std::max(report.worst, error);
-    }
+    });
     return report;
 }
 

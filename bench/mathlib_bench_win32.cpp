@@ -20,70 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "mathlib/math_routines.h"
+#include "math_bench_inputs.h"
 #include "tier0.h"
 
 namespace {
 
-constexpr int kInputCount = 1024;
-
-struct Inputs {
-    float positive[kInputCount];  // 1e-3 to 1e3, spread over the binades
-    float angles[kInputCount];    // −10 to 10 radians
-    Vec3f vectors[kInputCount];   // components −100 to 100
-};
-
-// The native benchmark's inputs, from the same generator and seed.
-Inputs MakeInputs() {
-    Inputs inputs{};
-    unsigned state = 2024;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return static_cast<float>(state >> 8) * 0x1p-24f;
-    };
-    for (int i = 0; i < kInputCount; ++i) {
-        inputs.positive[i] = std::pow(10.0f, next() * 6 - 3);
-        inputs.angles[i] = next() * 20 - 10;
-        inputs.vectors[i] = {next() * 200 - 100, next() * 200 - 100, next() * 200 - 100};
-    }
-    return inputs;
-}
-
-const Inputs g_Inputs = MakeInputs();
-float g_Results[kInputCount];
-float g_SecondResults[kInputCount];
-Vec3f g_Vectors[kInputCount];
-
-// The floor: routines that do nothing, on the table's signatures.
-float EmptyScalar(float x) {
-    return x;
-}
-float EmptyNormalizeAndLength(Vec3f& v) {
-    return v.x;
-}
-void EmptyNormalizeOnly(Vec3f&) {}
-float EmptyInverseLengthSquared(const Vec3f* v) {
-    return v->x;
-}
-void EmptySineCosine(float angle, float* sine, float* cosine) {
-    *sine = angle;
-    *cosine = angle;
-}
-const MathRoutineTable kEmptyRoutines{EmptyScalar,        EmptyScalar,
-                                      EmptyScalar,        EmptyNormalizeAndLength,
-                                      EmptyNormalizeOnly, EmptyInverseLengthSquared,
-                                      EmptySineCosine,    EmptyScalar};
-
-const char* const kEntryNames[] = {"squareRoot",
-                                   "inverseSquareRoot",
-                                   "inverseSquareRootEstimate",
-                                   "normalizeAndLength",
-                                   "normalizeOnly",
-                                   "inverseLengthSquaredClamped",
-                                   "sineCosine",
-                                   "cosine"};
+using namespace math_bench;
 
 // The DLL's table; each call reads its entry afresh, as the product's callers do.
 MathRoutineTable* g_pTable = nullptr;
@@ -93,29 +35,7 @@ MathRoutineTable* g_pTable = nullptr;
 // by where its loop happens to lie.
 template <int kEntry>
 [[gnu::noinline, gnu::aligned(64)]] void Pass() {
-    const Inputs& in = g_Inputs;
-    MathRoutineTable& t = *g_pTable;
-    for (int i = 0; i < kInputCount; ++i) {
-        if constexpr (kEntry == 0) {
-            g_Results[i] = t.squareRoot(in.positive[i]);
-        } else if constexpr (kEntry == 1) {
-            g_Results[i] = t.inverseSquareRoot(in.positive[i]);
-        } else if constexpr (kEntry == 2) {
-            g_Results[i] = t.inverseSquareRootEstimate(in.positive[i]);
-        } else if constexpr (kEntry == 3) {
-            g_Vectors[i] = in.vectors[i];
-            g_Results[i] = t.normalizeAndLength(g_Vectors[i]);
-        } else if constexpr (kEntry == 4) {
-            g_Vectors[i] = in.vectors[i];
-            t.normalizeOnly(g_Vectors[i]);
-        } else if constexpr (kEntry == 5) {
-            g_Results[i] = t.inverseLengthSquaredClamped(&in.vectors[i]);
-        } else if constexpr (kEntry == 6) {
-            t.sineCosine(in.angles[i], &g_Results[i], &g_SecondResults[i]);
-        } else {
-            g_Results[i] = t.cosine(in.angles[i]);
-        }
-    }
+    CallOverInputs<kEntry>(*g_pTable);
 }
 using PassFunction = void (*)();
 const PassFunction kPasses[] = {Pass<0>, Pass<1>, Pass<2>, Pass<3>,
