@@ -71,6 +71,7 @@ TEST(OwnerTag, IsTheModulesBaseNameCutAtTheLastDotWhenTheAllocatorWantsIt) {
 TEST(OwnerTag, ConcurrentOrNotTheFirstUseAsksOnceAndTheAnswerHolds) {
     static std::atomic<int> calls{0};
     static const char* answer = "example";
+    calls = 0;
     const OwnerTagCache::TagSource source = [] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widens any race
         return ++calls, answer;

@@ -51,7 +51,11 @@ public:
 RecordingConsole g_Console;
 
 struct Console : testing::Test {
-    void SetUp() override { g_pCVar = &g_Console; }
+    void SetUp() override {
+        g_Log.clear();
+        g_Console.nextIdentifier = 70;
+        g_pCVar = &g_Console;
+    }
 };
 
 void RecordChange(IConVar* variable, const char* oldText, float oldFloat) {

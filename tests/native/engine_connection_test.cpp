@@ -26,9 +26,13 @@ const char* const kConsoleAndUtilities[] = {"VEngineCvar004", "VProcessUtils001"
 const char* const kSome[] = {"VFileSystem017", "VMaterialSystem079", "VBAllocTracker001"};
 const char* const kOther[] = {"VFileSystem017", "QueuedLoaderVersion001", "VEngineCvar004"};
 
+struct EngineConnection : testing::Test {
+    void SetUp() override { g_Asked.clear(); }
+};
+
 }  // namespace
 
-TEST(EngineConnection, FirstLevelConnectsOnceEvenEmptyAndFillsGapsFromLaterFactories) {
+TEST_F(EngineConnection, FirstLevelConnectsOnceEvenEmptyAndFillsGapsFromLaterFactories) {
     const InterfaceFactory factories[] = {Factory<kUtilities>, Factory<kConsoleAndUtilities>,
                                           Factory<kOther>};
     ConnectFirstLevel(factories, 0);
@@ -45,7 +49,7 @@ TEST(EngineConnection, FirstLevelConnectsOnceEvenEmptyAndFillsGapsFromLaterFacto
     EXPECT_TRUE(cvar == nullptr && g_pCVar == nullptr && g_pProcessUtilities == nullptr);
 }
 
-TEST(EngineConnection, SecondLevelOnlyFillsGapsAndDisconnectKeepsTheTracker) {
+TEST_F(EngineConnection, SecondLevelOnlyFillsGapsAndDisconnectKeepsTheTracker) {
     const InterfaceFactory factories[] = {Factory<kSome>, Factory<kOther>};
     ConnectSecondLevel(factories, 2);
     EXPECT_EQ(g_pFileSystem, &kSome[0]) << "the first factory that answers wins";

@@ -67,6 +67,7 @@ TEST(InterfaceRegistry, LastLinkedWinsAndSuccessCodeStandsEvenForANullObject) {
 
 TEST(ServerPlugin, AttachKeepsWhatTheEngineOffersEvenAfterDetachAndNeverFails) {
     IServerPluginCallbacks& plugin = g_ServerPlugin;
+    g_bNothingFactoryAsked = false;
     EXPECT_STREQ(plugin.DescribePlugin(), "Mount Plugin");
     EXPECT_TRUE(plugin.AttachToEngine(EngineFactory, NothingFactory));
     EXPECT_EQ(g_pPluginFileSystem, static_cast<void*>(&g_FileSystemToken));
