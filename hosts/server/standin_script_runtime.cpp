@@ -173,6 +173,8 @@ public:
         return state == &m_State ? m_Served.get() : nullptr;
     }
 
+    const EngineObject<ScriptModuleManager> m_Engine{this};
+
 private:
     ScriptStateHandle& m_State;
     EngineObject<ScriptInterface> m_Served;
@@ -186,6 +188,7 @@ public:
 
     ScriptStateHandle m_State;
     ScriptModuleManager* m_pManager = nullptr;
+    const EngineObject<ScriptHostInterface> m_Engine{this};
 };
 
 StandInScriptRuntime::StandInScriptRuntime()
@@ -193,21 +196,17 @@ StandInScriptRuntime::StandInScriptRuntime()
       m_pManager(nullptr),
       m_pInterface(new StandInInterface(*this)) {
     m_pManager = new StandInManager(m_pHost->m_State, *m_pInterface);
-    m_pManagerObject = new EngineObject<ScriptModuleManager>(m_pManager);
-    m_pHost->m_pManager = m_pManagerObject->get();
-    m_pHostObject = new EngineObject<ScriptHostInterface>(m_pHost);
+    m_pHost->m_pManager = m_pManager->m_Engine.get();
 }
 
 StandInScriptRuntime::~StandInScriptRuntime() {
-    delete m_pHostObject;
-    delete m_pManagerObject;
     delete m_pManager;
     delete m_pInterface;
     delete m_pHost;
 }
 
 ScriptHostInterface* StandInScriptRuntime::Host() {
-    return m_pHostObject->get();
+    return m_pHost->m_Engine.get();
 }
 
 namespace {

@@ -8,8 +8,6 @@
 #include "script_runtime.h"
 
 struct ScriptExpression;
-template <typename Interface>
-class EngineObject;
 
 // A value of the stand-in script language.
 struct ScriptValue {
@@ -73,8 +71,6 @@ private:
     StandInHost* m_pHost;
     StandInManager* m_pManager;
     StandInInterface* m_pInterface;
-    EngineObject<ScriptModuleManager>* m_pManagerObject = nullptr;
-    EngineObject<ScriptHostInterface>* m_pHostObject = nullptr;
     std::map<std::string, ScriptFunction> m_Globals;
     std::vector<std::string> m_GlobalOrder;
     CallFrame* m_pCurrentFrame = nullptr;

@@ -84,11 +84,6 @@ TEST(ServerPlugin, AttachKeepsWhatTheEngineOffersEvenAfterDetachAndNeverFails) {
 }
 
 TEST(ServerPlugin, LoadConnectsBothLevelsInOrderAndUnloadClearsAllButTheTracker) {
-    // As at process start: neither level connected, the tracker not yet held.
-    DisconnectSecondLevel();
-    DisconnectFirstLevel();
-    cvar = g_pCVar = nullptr;
-    g_pVertexBufferAllocTracker = nullptr;
     const std::pair<const char*, void**> secondLevel[] = {
         {"VFileSystem017", &g_pFileSystem},
         {"VMaterialSystem079", &g_pMaterialSystem},
@@ -119,7 +114,6 @@ TEST(ServerPlugin, LoadConnectsBothLevelsInOrderAndUnloadClearsAllButTheTracker)
         EXPECT_EQ(*pointer, pointer == &g_pVertexBufferAllocTracker ? &g_Offers[version] : nullptr)
             << version;
     EXPECT_EQ(g_pMaterialSystemAlias, nullptr);
-    g_pVertexBufferAllocTracker = nullptr;
 }
 
 TEST(ServerPlugin, EngineQueriesAnswerZeroWhateverTheyAreGiven) {
