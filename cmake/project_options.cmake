@@ -1,6 +1,6 @@
 # Compiler settings shared by every target of the project (not by third-party code).
 
-# Warnings are errors in both builds.
+# Warnings are errors in every build.
 function(mount_strict target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
                                            -Wno-sign-conversion -Werror)
@@ -11,10 +11,19 @@ endfunction()
 function(mount_product_code target)
   mount_strict(${target})
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fcheck-new)
-  if(WIN32)
+  if(NOT MOUNT_PLATFORM STREQUAL "native")
     # Plain i686: the server may run on a processor without SSE. Only the SSE, SSE2 and
-    # 3DNow! routine files raise the instruction set, file by file.
-    target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387)
+    # 3DNow! routine files raise the instruction set, file by file. Debug information goes
+    # into the release's symbol file, for reading crash reports; it changes no code.
+    target_compile_options(${target} PRIVATE -march=i686 -mfpmath=387 -g)
+  endif()
+  if(MOUNT_PLATFORM STREQUAL "linux")
+    # A shared object's code. Its version script keeps everything but the exports inside, so
+    # nothing is interposed from outside. The engine promises no more than 4-byte stack
+    # alignment on entry, as on Windows, where the compiler assumes just that.
+    set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_compile_options(${target} PRIVATE -fno-semantic-interposition
+                                             -mincoming-stack-boundary=2)
   endif()
 endfunction()
 
@@ -22,6 +31,9 @@ if(WIN32)
   # The GCC and C++ runtimes are linked in, so the DLLs and programs need nothing from
   # the compiler at run time.
   add_link_options(-static-libgcc -static-libstdc++ -static)
+elseif(MOUNT_PRODUCT)
+  # The same on Linux: the library and the stand-ins need only glibc's libraries.
+  add_link_options(-static-libgcc -static-libstdc++)
 endif()
 
 if(MOUNT_SANITIZE STREQUAL "address")

@@ -2,8 +2,6 @@
 // the table slot and the field offset that a real engine uses.
 #include "engine_abi.h"
 
-extern "C" __declspec(selectany) int _fltused = 0;
-
 bool EngineCall_AttachToEngine(IServerPluginCallbacks* plugin, InterfaceFactory interfaceFactory,
                                InterfaceFactory gameServerFactory) {
     return plugin->AttachToEngine(interfaceFactory, gameServerFactory);

@@ -5,8 +5,6 @@
 
 #include "engine_abi.h"
 
-extern "C" __declspec(selectany) int _fltused = 0;
-
 namespace {
 
 // One engine-side object of Interface: its table, then the target it forwards to.

@@ -1,13 +1,12 @@
 #include "application_catalogue.h"
 
-#include <windows.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <utility>
 
 #include "console_output.h"
+#include "host_platform.h"
 
 namespace {
 
@@ -23,13 +22,8 @@ constexpr DefaultApplication kDefaultApplications[] = {
 };
 
 std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
+    const std::size_t slash = path.find_last_of(host::kPathSeparators);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool IsAbsolute(const std::string& path) {
-    return (path.size() >= 2 && path[1] == ':') ||
-           (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
 // Splits off the next token: a run of non-blanks, or a double-quoted text.
@@ -76,29 +70,28 @@ ApplicationCatalogue::ApplicationCatalogue(ApplicationCatalogue&& other) noexcep
 
 ApplicationCatalogue::~ApplicationCatalogue() {
     for (auto folder = m_CreatedFolders.rbegin(); folder != m_CreatedFolders.rend(); ++folder) {
-        RemoveDirectoryA(folder->c_str());
+        host::RemoveFolder(*folder);
     }
 }
 
 std::optional<ApplicationCatalogue> ApplicationCatalogue::CreateDefault() {
-    char temporary[MAX_PATH + 1] = {};
-    if (GetTempPathA(sizeof(temporary), temporary) == 0) {
-        PrintStep("server: no temporary folder for the built-in catalogue (error %lu)",
-                  GetLastError());
+    const std::string temporary = host::TemporaryFolder();
+    if (temporary.empty()) {
+        PrintStep("server: no temporary folder for the built-in catalogue");
         return std::nullopt;
     }
     ApplicationCatalogue catalogue;
-    const std::string root =
-        Format("%smount-demo-%lu", temporary, static_cast<unsigned long>(GetCurrentProcessId()));
-    if (!CreateDirectoryA(root.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        PrintStep("server: cannot create %s (error %lu)", root.c_str(), GetLastError());
+    const std::string root = Format("%smount-demo-%lu", temporary.c_str(),
+                                    static_cast<unsigned long>(host::ProcessId()));
+    if (!host::MakeFolder(root)) {
+        PrintStep("server: cannot create %s (%s)", root.c_str(), host::LastError().c_str());
         return std::nullopt;
     }
     catalogue.m_CreatedFolders.push_back(root);
     for (const DefaultApplication& application : kDefaultApplications) {
-        const std::string folder = Format("%s\\%d", root.c_str(), application.appid);
-        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            PrintStep("server: cannot create %s (error %lu)", folder.c_str(), GetLastError());
+        const std::string folder = host::InFolder(root, std::to_string(application.appid));
+        if (!host::MakeFolder(folder)) {
+            PrintStep("server: cannot create %s (%s)", folder.c_str(), host::LastError().c_str());
             return std::nullopt;
         }
         catalogue.m_CreatedFolders.push_back(folder);
@@ -130,7 +123,7 @@ std::optional<ApplicationCatalogue> ApplicationCatalogue::ReadFile(const std::st
         }
         InstalledApplication application;
         application.appid = *appid;
-        application.folder = IsAbsolute(*folder) ? *folder : base + *folder;
+        application.folder = host::IsAbsolutePath(*folder) ? *folder : base + *folder;
         application.name = position < content.size() ? Trimmed(content.substr(position)) : "";
         if (catalogue.m_Applications.count(*appid) != 0) {
             PrintStep("server: %s:%d: appid %d listed again; this line wins", path.c_str(), number,

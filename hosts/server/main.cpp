@@ -1,9 +1,8 @@
-// The stand-in game server, and the demo of the product: it loads mount_plugin.dll the way
-// the engine does and attaches it as a server plugin, opens the same file a second time as
-// a native script module the way the game's script runtime does, runs a script that mounts
-// other games' content, and shows what the engine saw.
-#include <windows.h>
-
+// The stand-in game server, and the demo of the product: it loads the engine's base library
+// and then the plugin (mount_plugin.dll or mount_plugin.so) the way the engine does, attaches
+// it as a server plugin, opens the same file a second time as a native script module the way
+// the game's script runtime does, runs a script that mounts other games' content, and shows
+// what the engine saw.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "default_script.h"
 #include "engine_abi.h"
 #include "engine_factory.h"
+#include "host_platform.h"
 #include "script_runtime.h"
 #include "server_plugin.h"
 #include "standin_console.h"
@@ -24,11 +24,11 @@
 
 namespace {
 
-constexpr char kPluginFile[] = "mount_plugin.dll";
+using host::kPluginFile;
 constexpr char kMountPathIdentifier[] = "GAME";
 
 constexpr char kUsage[] =
-    "usage: standin_server.exe [--catalogue FILE] [SCRIPT]\n"
+    "usage: %s [--catalogue FILE] [SCRIPT]\n"
     "  SCRIPT            script to run instead of the built-in demo script\n"
     "  --catalogue FILE  installed applications, one per line: appid folder [name]\n";
 
@@ -93,15 +93,21 @@ std::optional<DemoInputs> PrepareInputs(const ServerOptions& options) {
     return DemoInputs{std::move(*catalogue), std::move(*text), options.scriptFile};
 }
 
-// GetProcAddress hands out every export as one generic function type.
-template <typename Function>
-Function ExportedFunction(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+int Fail(const char* what) {
+    PrintStep("server: %s (%s)", what, host::LastError().c_str());
+    return kExitPluginFailed;
 }
 
-int Fail(const char* what) {
-    PrintStep("server: %s (error %lu)", what, GetLastError());
-    return kExitPluginFailed;
+// The engine's base library, loaded from the server's folder under the first of its names
+// that is there, before any plugin, as the engine has it.
+host::Module LoadBaseLibrary() {
+    for (const char* file : host::BaseLibraryFiles()) {
+        if (host::Module library = host::LoadModule(file)) {
+            PrintStep("engine: loaded its base library %s", file);
+            return library;
+        }
+    }
+    return nullptr;
 }
 
 void PrintCatalogue(const ApplicationCatalogue& catalogue) {
@@ -175,7 +181,7 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::optional<ServerOptions> options = ParseCommandLine(argc, argv);
     if (!options) {
-        std::fputs(kUsage, stdout);
+        std::printf(kUsage, host::kServerFile);
         return kExitUsage;
     }
     PrintStep("mount-plugin demo: a stand-in game server loads %s as the engine does, then",
@@ -191,16 +197,27 @@ int main(int argc, char** argv) {
     PrintCatalogue(catalogue);
     PrintBlankLine();
 
-    // The engine's side: load the plugin and attach it.
+    // The engine's side: its base library, then the plugin, attached.
+    const host::Module baseLibrary = LoadBaseLibrary();
+    if (baseLibrary == nullptr) return Fail("could not load the engine's base library");
     PrintStep("engine: loading %s", kPluginFile);
-    HMODULE plugin = LoadLibraryA(kPluginFile);
+    const host::Module plugin = host::LoadModule(kPluginFile);
     if (plugin == nullptr) return Fail("could not load the plugin");
-    auto createInterface = ExportedFunction<InterfaceFactory>(plugin, "CreateInterface");
+    auto createInterface = host::Export<InterfaceFactory>(plugin, "CreateInterface");
     if (createInterface == nullptr) return Fail("the plugin exports no CreateInterface");
     int returnCode = -1;
     auto* callbacks =
         static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, &returnCode));
-    if (callbacks == nullptr) return Fail("the plugin does not offer ISERVERPLUGINCALLBACKS002");
+    if (callbacks == nullptr) {
+        // A plugin that loads but offers nothing did not start: it found no engine allocator.
+        PrintStep("engine: %s offers no %s (return code %d):", kPluginFile, kServerPluginVersion,
+                  returnCode);
+        PrintStep(
+            "        it did not start, as it does when the engine's base library has no "
+            "allocator");
+        host::UnloadModule(plugin);
+        return kExitPluginFailed;
+    }
     PrintStep("engine: obtained %s (return code %d)", kServerPluginVersion, returnCode);
     const bool attached = EngineCall_AttachToEngine(callbacks, EngineFactory, EngineFactory);
     PrintStep("engine: attached plugin \"%s\": %s", EngineCall_DescribePlugin(callbacks),
@@ -210,10 +227,10 @@ int main(int argc, char** argv) {
 
     // The script runtime's side: open the same file as a native module.
     StandInScriptRuntime runtime;
-    HMODULE module = LoadLibraryA(kPluginFile);
+    const host::Module module = host::LoadModule(kPluginFile);
     if (module == nullptr) return Fail("the script runtime could not load the module");
-    auto open = ExportedFunction<ScriptModuleOpen>(module, "vesk_open");
-    auto close = ExportedFunction<ScriptModuleClose>(module, "vesk_close");
+    auto open = host::Export<ScriptModuleOpen>(module, "vesk_open");
+    auto close = host::Export<ScriptModuleClose>(module, "vesk_close");
     if (open == nullptr || close == nullptr) return Fail("the module lacks vesk_open/vesk_close");
     const int opened = open(runtime.Host());
     std::string globals;
@@ -233,11 +250,12 @@ int main(int argc, char** argv) {
     PrintBlankLine();
 
     PrintStep("runtime: closed the module: vesk_close returned %d", close());
-    FreeLibrary(module);
+    host::UnloadModule(module);
     EngineCall_DetachFromEngine(callbacks);
     PrintStep("engine: detached plugin");
     PrintConsoleEntries();
-    FreeLibrary(plugin);
+    host::UnloadModule(plugin);
     PrintStep("engine: unloaded %s", kPluginFile);
+    host::UnloadModule(baseLibrary);
     return kExitRan;
 }

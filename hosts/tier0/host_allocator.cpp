@@ -6,48 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host_platform.h"
 #include "recording_allocator.h"
 #include "tier0_testing.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <malloc.h>
-#endif
-
 namespace {
 
-void* HeapTake(std::uint32_t size) {
-#if defined(_WIN32)
-    return HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
-#else
-    return std::malloc(size == 0 ? 1 : size);
-#endif
-}
-
-void* HeapResize(void* block, std::uint32_t size) {
-#if defined(_WIN32)
-    return HeapReAlloc(GetProcessHeap(), 0, block, size == 0 ? 1 : size);
-#else
-    return std::realloc(block, size == 0 ? 1 : size);
-#endif
-}
-
-void HeapGive(void* block) {
-#if defined(_WIN32)
-    HeapFree(GetProcessHeap(), 0, block);
-#else
-    std::free(block);
-#endif
-}
-
-std::uint32_t HeapBlockSize(void* block) {
-#if defined(_WIN32)
-    return static_cast<std::uint32_t>(HeapSize(GetProcessHeap(), 0, block));
-#else
-    return static_cast<std::uint32_t>(malloc_usable_size(block));
-#endif
-}
+using host::HeapBlockSize;
+using host::HeapGive;
+using host::HeapResize;
+using host::HeapTake;
 
 struct Counters {
     std::atomic<std::int32_t> allocations{0};
@@ -198,11 +166,7 @@ bool RecordingAllocator_WantsAllocationTags() {
 namespace {
 
 bool NoAllocatorRequested() {
-#if defined(_WIN32)
-    return GetEnvironmentVariableA(kTier0NoAllocatorVariable, nullptr, 0) != 0;
-#else
-    return std::getenv(kTier0NoAllocatorVariable) != nullptr;
-#endif
+    return host::EnvironmentHas(kTier0NoAllocatorVariable);
 }
 
 // Runs when tier0 loads, before any library that imports it starts.

@@ -1,5 +1,4 @@
 #include "convar/command_registration.h"
-#include "support/destroy_in_place.h"
 
 ConCommandBase::ConCommandBase(const char* name, const char* description, int flags) {
     SetUpEntry(name, description, flags);
@@ -9,10 +8,6 @@ ConCommandBase::~ConCommandBase() {
     // An entry that dies before the library unloads must not stay reachable from the
     // pending list.
     LeavePendingList();
-}
-
-void* ConCommandBase::DeletingDestructor(unsigned int flags) {
-    return DestroyInPlace(this, flags);
 }
 
 bool ConCommandBase::IsCommandEntry() const {

@@ -6,7 +6,6 @@
 #include "convar/value_conversion.h"
 #include "plugin/engine_connection.h"
 #include "support/bounded_format.h"
-#include "support/destroy_in_place.h"
 #include "support/routed_allocation.h"
 #include "support/single_precision.h"
 
@@ -83,10 +82,6 @@ ConVar::ConVar(const char* name, const char* defaultText, int flags, const char*
 ConVar::~ConVar() {
     FreeValueText(m_pszValueText);
     m_pszValueText = nullptr;
-}
-
-void* ConVar::DeletingDestructor(unsigned int flags) {
-    return DestroyInPlace(this, flags);
 }
 
 bool ConVar::IsCommandEntry() const {

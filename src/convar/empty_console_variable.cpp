@@ -1,16 +1,10 @@
 #include "convar/empty_console_variable.h"
 
-#include "support/destroy_in_place.h"
-
 CEmptyConVar s_BlankVariable;
 
 // While the ConVar part is being set up, the variable is a plain ConVar to any accessor
 // that sees it.
 CEmptyConVar::CEmptyConVar() : ConVar("", "0", 0, nullptr, false, 0.0f, false, 0.0f, nullptr) {}
-
-void* CEmptyConVar::DeletingDestructor(unsigned int flags) {
-    return DestroyInPlace(this, flags);
-}
 
 bool CEmptyConVar::HasAnyFlag(int) const {
     return false;

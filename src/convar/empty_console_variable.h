@@ -8,7 +8,7 @@ class CEmptyConVar final : public ConVar {
 public:
     CEmptyConVar();
 
-    void* DeletingDestructor(unsigned int flags) override;
+    ENGINE_DESTRUCTOR_OVERRIDE;
     bool HasAnyFlag(int mask) const override;
     const char* Name() const override;
     void AssignInt(int value) override;

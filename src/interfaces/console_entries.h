@@ -5,7 +5,7 @@
 // operations and reads the fields below through these declarations. The table order of the
 // virtual operations and the order of the data members are the binary contract.
 
-#include "deleting_destructor.h"
+#include "engine_destructor.h"
 
 class ConCommandBase;
 class IConVar;
@@ -25,14 +25,14 @@ protected:
 
 // Base of every console entry. Entries may be constructed during static initialisation,
 // long before the engine exists; until the library registers they wait on a pending list.
-class ConCommandBase {
+class ConCommandBase : public EngineDestructorEntry {
 public:
     explicit ConCommandBase(const char* name, const char* description = nullptr, int flags = 0);
     ConCommandBase(const ConCommandBase&) = delete;
     ConCommandBase& operator=(const ConCommandBase&) = delete;
 
-    // Entry 1. Destruction leaves the engine's console alone.
-    virtual void* DeletingDestructor(unsigned int flags);
+    // Entry 1, the destructor, leaves the engine's console alone.
+    ENGINE_DESTRUCTOR_OVERRIDE;
     virtual bool IsCommandEntry() const;
     virtual bool HasAnyFlag(int mask) const;
     virtual void SetFlagBits(int mask);
@@ -94,7 +94,7 @@ public:
 
     ~ConVar();
 
-    void* DeletingDestructor(unsigned int flags) override;
+    ENGINE_DESTRUCTOR_OVERRIDE;
     bool IsCommandEntry() const override;
     bool HasAnyFlag(int mask) const override;
     void SetFlagBits(int mask) override;

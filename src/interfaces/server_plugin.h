@@ -2,7 +2,7 @@
 
 #include <stdint.h>
 
-#include "deleting_destructor.h"
+#include "engine_destructor.h"
 #include "interface_factory.h"
 
 inline constexpr char kServerPluginVersion[] = "ISERVERPLUGINCALLBACKS002";
@@ -42,10 +42,10 @@ protected:
 };
 
 // The engine's game-event listener; the plugin registers for no events.
-class IGameEventListener {
+class IGameEventListener : public EngineDestructorEntry {
 public:
-    virtual void* DeletingDestructor(unsigned int flags) = 0;  // 1
-    virtual void HandleGameEvent(void* event) = 0;             // 2
+    // 1: the destructor.
+    virtual void HandleGameEvent(void* event) = 0;  // 2
 
 protected:
     ~IGameEventListener() = default;

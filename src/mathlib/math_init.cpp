@@ -1,9 +1,9 @@
 #include "mathlib/math_init.h"
 
-#include "interfaces/tier0.h"
 #include "mathlib/gamma_tables.h"
 #include "mathlib/math_routines.h"
 #include "mathlib/sine_table.h"
+#include "support/platform.h"
 
 constinit MathRoutineTable g_MathRoutines{};
 
@@ -57,7 +57,7 @@ void InitMathSupport(float gamma, float textureGamma, float brightness, int over
                      bool permit3DNow, bool permitSSE, bool permitSSE2, bool permitFeature40) {
     // The plugin may be loaded again in the same process; only the first call counts.
     if (g_MathReady) return;
-    const CPUInformation* processor = GetCPUInformation();
+    const CPUInformation* processor = EngineProcessorInformation();
     SelectMathRoutines(processor->m_nFeatureBits, permit3DNow, permitSSE, permitSSE2,
                        permitFeature40);
     g_MathReady = true;

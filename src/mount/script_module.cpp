@@ -1,6 +1,7 @@
 #include "mount/script_module.h"
 
 #include "mount/mount_functions.h"
+#include "support/platform.h"
 
 constinit ScriptModuleManager* g_pScriptModuleManager = nullptr;
 
@@ -26,8 +27,9 @@ ScriptInterface* ScriptInterfaceFor(ScriptState state) {
 
 int vesk_open(ScriptHostInterface* host) {
     // A runtime that hands over no host, no manager or no interface gets no functions
-    // rather than a crash; opening still answers 0 as it always does.
-    if (host == nullptr) return 0;
+    // rather than a crash, and so does any runtime when the library could not start;
+    // opening still answers 0 as it always does.
+    if (host == nullptr || !BaseLibraryStarted()) return 0;
     g_pScriptModuleManager = host->FetchModuleManager();
     const ScriptState state = host->FetchScriptState();
     ScriptInterface* script = ScriptInterfaceFor(state);

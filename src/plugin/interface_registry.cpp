@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/platform.h"
+
 // Constant-initialised, so registrations may link themselves in whatever order static
 // constructors run.
 constinit InterfaceRegistration* InterfaceRegistration::s_pHead = nullptr;
@@ -12,8 +14,10 @@ InterfaceRegistration::InterfaceRegistration(CreateFunction create, const char* 
 }
 
 extern "C" void* CreateInterface(const char* name, int* returnCode) {
-    for (const InterfaceRegistration* entry = InterfaceRegistration::s_pHead; entry != nullptr;
-         entry = entry->m_pNext) {
+    // A library that started without the engine's base library has nothing to offer.
+    const InterfaceRegistration* head =
+        BaseLibraryStarted() ? InterfaceRegistration::s_pHead : nullptr;
+    for (const InterfaceRegistration* entry = head; entry != nullptr; entry = entry->m_pNext) {
         if (std::strcmp(entry->m_pszName, name) == 0) {
             if (returnCode != nullptr) *returnCode = kInterfaceFound;
             return entry->m_pfnCreate();

@@ -4,7 +4,6 @@
 #include "mathlib/math_init.h"
 #include "plugin/engine_connection.h"
 #include "plugin/interface_registry.h"
-#include "support/destroy_in_place.h"
 
 CEmptyServerPlugin g_ServerPlugin;
 
@@ -53,8 +52,4 @@ void CEmptyServerPlugin::DetachFromEngine() {
 
 const char* CEmptyServerPlugin::DescribePlugin() {
     return kPluginDescription;
-}
-
-void* CEmptyServerPlugin::DeletingDestructor(unsigned int flags) {
-    return DestroyInPlace(this, flags);
 }

@@ -33,7 +33,7 @@ public:
                      PluginArgument) override {}
 
     // The second base's operations follow the engine's eighteen in the primary table.
-    void* DeletingDestructor(unsigned int flags) override;
+    ENGINE_DESTRUCTOR_OVERRIDE;
     void HandleGameEvent(void*) override {}
 };
 

@@ -3,15 +3,15 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "interfaces/tier0.h"
+#include "support/platform.h"
 
 namespace {
 constexpr int kLongestCheckedFormat = 0xFFFFFF;
 }
 
 int BoundedFormat(char* buffer, int size, const char* format, ...) {
-    _AssertValidWritePtr(buffer, size);
-    AssertValidStringPtr(format, kLongestCheckedFormat);
+    EngineCheckWritePointer(buffer, size);
+    EngineCheckStringPointer(format, kLongestCheckedFormat);
     // Not provided for by callers; refused rather than written out of bounds.
     if (buffer == nullptr || size < 1) return 0;
     if (format == nullptr) {

@@ -2,20 +2,20 @@
 
 #include <cstring>
 
-#include "interfaces/tier0.h"
-#include "support/module_file_name.h"
+#include "support/platform.h"
 
-char* OwnerTagFromModulePath(char* path) {
+char* OwnerTagFromModulePath(char* path, char separator) {
     char* lastDot = std::strrchr(path, '.');
     if (lastDot == nullptr) return path;
-    char* lastBackslash = std::strrchr(path, '\\');
-    if (lastBackslash == nullptr) return path;
+    char* lastSeparator = std::strrchr(path, separator);
+    if (lastSeparator == nullptr) return path;
     *lastDot = '\0';
-    return lastBackslash + 1;
+    return lastSeparator + 1;
 }
 
 const char* ModuleAllocationTag() {
-    if (!g_pMemAlloc->WantsAllocationTags()) return nullptr;
+    AllocatorInterface* allocator = EngineAllocator();
+    if (allocator == nullptr || !allocator->WantsAllocationTags()) return nullptr;
     char* buffer = TakeTagBuffer(kOwnerTagBufferSize);
     if (buffer == nullptr) return nullptr;
     if (!QueryOwnModuleFileName(buffer, kOwnerTagBufferSize)) {
@@ -23,5 +23,5 @@ const char* ModuleAllocationTag() {
         GiveBackTagBuffer(buffer);
         return nullptr;
     }
-    return OwnerTagFromModulePath(buffer);
+    return OwnerTagFromModulePath(buffer, ModulePathSeparator());
 }

@@ -10,9 +10,10 @@
 inline constexpr std::uint32_t kOwnerTagBufferSize = 260;
 
 // Cuts a module path down to its tag, in place. Returns the whole text when it holds no
-// '.', or no backslash; otherwise puts a NUL over the last '.' and returns the text after
-// the last backslash (so a '.' in a directory name leaves the file name whole).
-char* OwnerTagFromModulePath(char* path);
+// '.', or no separator (a backslash on Windows, a slash on Linux); otherwise puts a NUL over
+// the last '.' and returns the text after the last separator (so a '.' in a directory name
+// leaves the file name whole).
+char* OwnerTagFromModulePath(char* path, char separator);
 
 // Asks the engine's allocator whether it wants tags and, if it does, works out the tag
 // from the module's file name. Null means no tag: not wanted, or a query failed. The

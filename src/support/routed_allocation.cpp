@@ -3,8 +3,8 @@
 #include <cstring>
 #include <limits>
 
-#include "interfaces/tier0.h"
 #include "support/owner_tag.h"
+#include "support/platform.h"
 
 namespace {
 
@@ -32,15 +32,17 @@ constexpr int kTagLine = 0;
 
 void* RoutedAlloc(std::size_t size) {
     if (!FitsRequest(size)) return nullptr;
+    AllocatorInterface* allocator = EngineAllocator();
+    // Only a library that refused to start has none; its static objects then go without.
+    if (allocator == nullptr) return nullptr;
     const char* tag = s_pszAllocTag.Tag(ModuleAllocationTag);
-    AllocatorInterface* allocator = g_pMemAlloc;
     const auto request = static_cast<std::uint32_t>(size);
     return tag != nullptr ? allocator->AllocateTagged(request, tag, kTagLine)
                           : allocator->Allocate(request);
 }
 
 void RoutedFree(void* block) {
-    g_pMemAlloc->Release(block);
+    if (AllocatorInterface* allocator = EngineAllocator()) allocator->Release(block);
 }
 
 void* RoutedAllocZeroed(std::size_t size) {
@@ -57,17 +59,19 @@ void* RoutedAllocArrayZeroed(std::size_t count, std::size_t elementSize) {
 void* RoutedRealloc(void* block, std::size_t size) {
     // The block stays valid and untouched, as with any failed reallocation.
     if (!FitsRequest(size)) return nullptr;
+    AllocatorInterface* allocator = EngineAllocator();
+    if (allocator == nullptr) return nullptr;
     const char* tag = s_pszReallocTag.Tag(ModuleAllocationTag);
-    AllocatorInterface* allocator = g_pMemAlloc;
     const auto request = static_cast<std::uint32_t>(size);
     return tag != nullptr ? allocator->ReallocateTagged(block, request, tag, kTagLine)
                           : allocator->Reallocate(block, request);
 }
 
 std::size_t RoutedBlockSize(void* block) {
-    return g_pMemAlloc->BlockSize(block);
+    AllocatorInterface* allocator = EngineAllocator();
+    return allocator != nullptr ? allocator->BlockSize(block) : 0;
 }
 
 int HostAllocatorPresent() {
-    return g_pMemAlloc != nullptr ? 1 : 0;
+    return EngineAllocator() != nullptr ? 1 : 0;
 }

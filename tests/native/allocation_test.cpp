@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "interfaces/tier0.h"
-#include "support/module_file_name.h"
 #include "support/owner_tag.h"
+#include "support/platform_linked.h"
 #include "support/routed_allocation.h"
 
 namespace {
@@ -48,21 +48,32 @@ TEST(OwnerTag, IsTheModulesBaseNameCutAtTheLastDotWhenTheAllocatorWantsIt) {
     EXPECT_EQ(ModuleAllocationTag(), nullptr);
     allocator.wantsTags = true;
     // A '.' in a directory cuts nothing. The library keeps every tag for the process's life.
-    static const char* kept[5];
-    for (int i = 0; auto [path, tag] : {std::pair{"example.dll", "example.dll"},
-                                        {"D:\\srv\\addons\\bin\\example.dll", "example"},
-                                        {"C:\\game\\bin\\mount_plugin.x86.dll", "mount_plugin.x86"},
-                                        {"D:\\srv\\tools.old\\bin\\example", "example"},
-                                        {"D:\\srv\\bin\\example", "D:\\srv\\bin\\example"}}) {
-        SetNativeModuleFileName(path);
+    // On Linux the same rules hold with the slash, and a backslash is just a character.
+    struct Case {
+        const char* path;
+        char separator;
+        const char* tag;
+    };
+    static const char* kept[9];
+    for (int i = 0; auto [path, separator, tag] :
+                    {Case{"example.dll", '\\', "example.dll"},
+                     {"D:\\srv\\addons\\bin\\example.dll", '\\', "example"},
+                     {"C:\\game\\bin\\mount_plugin.x86.dll", '\\', "mount_plugin.x86"},
+                     {"D:\\srv\\tools.old\\bin\\example", '\\', "example"},
+                     {"D:\\srv\\bin\\example", '\\', "D:\\srv\\bin\\example"},
+                     {"/srv/game/bin/mount_plugin.so", '/', "mount_plugin"},
+                     {"/srv/tools.old/bin/mount_plugin", '/', "mount_plugin"},
+                     {"mount_plugin.so", '/', "mount_plugin.so"},
+                     {"/srv/a\\b/mount\\plugin.so", '/', "mount\\plugin"}}) {
+        SetLinkedModuleFileName(path, separator);
         EXPECT_STREQ(kept[i++] = ModuleAllocationTag(), tag) << path;
     }
-    EXPECT_EQ(allocator.questions, 6);
+    EXPECT_EQ(allocator.questions, 10);
     EXPECT_TRUE(allocator.sizes.empty()) << "tag buffers must not come from the allocator";
     // A failing file-name query or buffer request leaves the tag absent rather than wrong.
-    SetNativeModuleFileName(nullptr);
+    SetLinkedModuleFileName(nullptr);
     EXPECT_EQ(ModuleAllocationTag(), nullptr);
-    SetNativeModuleFileName("D:\\srv\\addons\\bin\\example.dll", true);
+    SetLinkedModuleFileName("D:\\srv\\addons\\bin\\example.dll", '\\', true);
     EXPECT_EQ(ModuleAllocationTag(), nullptr);
 }
 
@@ -111,8 +122,11 @@ TEST(RoutedAllocation, PassesBlocksThroughZeroesAndRefusesWhatDoesNotFitThirtyTw
     // Overflowing products and 64-bit sizes never reach the allocator; the largest that fit do.
     for (auto [count, size] : {std::pair{0x10000u, 0x10000u}, {0x80000000u, 2u}, {3u, 0x55555556u}})
         EXPECT_EQ(RoutedAllocArrayZeroed(count, size), nullptr) << count << " × " << size;
-    EXPECT_TRUE(RoutedAlloc(std::size_t{1} << 32) == nullptr &&
-                RoutedRealloc(allocator.block, std::size_t{1} << 32) == nullptr);
+    if constexpr (sizeof(std::size_t) > sizeof(std::uint32_t)) {
+        const std::size_t beyond = std::size_t{0xFFFFFFFFu} + 1;
+        EXPECT_TRUE(RoutedAlloc(beyond) == nullptr &&
+                    RoutedRealloc(allocator.block, beyond) == nullptr);
+    }
     RoutedAllocArrayZeroed(0xFFFFFFFFu, 1);
     RoutedAllocArrayZeroed(0, 0xFFFFFFFFu);
     EXPECT_EQ(allocator.sizes, (std::vector<LoggingAllocator::Size>{100, 100, 0xFFFFFFFFu, 0}));

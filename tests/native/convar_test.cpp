@@ -1,6 +1,7 @@
 // Console entries, their pending list and registration passes, and console variable values.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <iomanip>
 #include <memory>
@@ -209,22 +210,30 @@ TEST_F(Console, KeepStringFreezesTheTextAndTheBlankVariableIgnoresItsInterface) 
     EXPECT_EQ(Assign(s_BlankVariable, {"i4"}), Log{"0 4 4"});
 }
 
-TEST(ConsoleVariable, DeletingDestructorEntryDestroysFreesOnlyOnBitZeroAndAnswersTheObject) {
+// The Windows destructor entry's body, and the C++ destructor that is the Linux entry pair.
+TEST(ConsoleVariable, DestructorEntriesDestroyFreeOnlyWhenAskedAndLeaveThePendingList) {
     Tier0AllocatorCounters before{};
     Tier0Test_ReadCounters(&before);
     // Bit 0 clear: destroyed in place, the text given back, the object's memory kept.
     alignas(ConVar) unsigned char storage[sizeof(ConVar)];
-    ConCommandBase* kept = new (storage) ConVar("kept", "12345");
-    EXPECT_EQ(kept->DeletingDestructor(0), static_cast<void*>(storage));
+    auto* kept = new (storage) ConVar("kept", "12345");
+    EXPECT_EQ(DestroyInPlace(kept, 0), static_cast<void*>(storage));
     // Bit 0 set: the memory goes back as well (the sanitizer build checks the pairing).
-    ConCommandBase* freed = new ConVar("freed", "1");
-    EXPECT_EQ(freed->DeletingDestructor(kDestructorFreesMemory), static_cast<void*>(freed));
+    auto* freed = new ConVar("freed", "1");
+    const auto freedAt = reinterpret_cast<std::uintptr_t>(freed);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(DestroyInPlace(freed, kDestructorFreesMemory)),
+              freedAt);
+    // Through the base class, as the engine holds an entry.
+    ConCommandBase* deleted = new ConVar("deleted", "12");
+    const auto deletedAt = reinterpret_cast<std::uintptr_t>(deleted);
+    delete deleted;
     Tier0AllocatorCounters after{};
     Tier0Test_ReadCounters(&after);
     EXPECT_EQ(after.liveBlocks, before.liveBlocks);
-    // Neither stays behind on the pending list.
+    // None stays behind on the pending list.
     for (const ConCommandBase* entry = s_pPendingCommands; entry != nullptr;
          entry = entry->Link()) {
-        EXPECT_TRUE(entry != kept && entry != freed);
+        const auto at = reinterpret_cast<std::uintptr_t>(entry);
+        EXPECT_TRUE(entry != static_cast<void*>(storage) && at != freedAt && at != deletedAt);
     }
 }

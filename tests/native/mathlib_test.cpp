@@ -32,8 +32,11 @@ constexpr double kAmdEstimate = 0x1p-14 + 0x1p-22;  // 14 bits, and a rounding p
 constexpr double kRefined = 1.5 * kEstimate * kEstimate + 4 * 0x1p-24;
 
 std::mt19937 g_Random;
+// Rounded to single precision for certain: in the i686 build a float can stay an x87 value
+// with extra bits, and a reference computed from it would not be the routine's input.
 float Uniform(float low, float high) {
-    return std::uniform_real_distribution<float>(low, high)(g_Random);
+    volatile float value = std::uniform_real_distribution<float>(low, high)(g_Random);
+    return value;
 }
 
 using Entries = std::array<std::uintptr_t, 8>;
@@ -217,20 +220,27 @@ struct Bounds {
     int count;
 };
 
-// Called on a routine's result straight away: a routine that left x87 registers in use (tag
-// word not 0xFFFF; the 3DNow! ones must empty the MMX state) is infinitely wrong.
-double RelativeError(double actual, double expected) {
+// True when no x87 register is in use (tag word 0xFFFF). Called, never inlined: no value of
+// the caller is on the x87 stack across a call, also where floats are x87 values (i686).
+[[gnu::noinline]] bool NoX87RegisterInUse() {
     struct {
         std::uint32_t control, status, tag, rest[4];
     } environment;
     asm volatile("fnstenv %0" : "=m"(environment));
-    if ((environment.tag & 0xFFFF) != 0xFFFF) return INFINITY;
+    return (environment.tag & 0xFFFF) == 0xFFFF;
+}
+
+// Called on a routine's result straight away: a routine that left x87 registers in use (the
+// 3DNow! ones must empty the MMX state) is infinitely wrong.
+[[gnu::noinline]] double RelativeError(double actual, double expected) {
+    if (!NoX87RegisterInUse()) return INFINITY;
     return std::fabs(actual - expected) / std::fabs(expected);
 }
 
 void ExpectWithin(const MathRoutineTable& t, const Bounds& b) {
     for (int n = 0; n < b.count; ++n) {
-        const float x = std::exp2(Uniform(-120, 120));
+        volatile float stored = std::exp2(Uniform(-120, 120));
+        const float x = stored;
         const double root = std::sqrt(double(x));
         ASSERT_LE(RelativeError(t.squareRoot(x), static_cast<float>(root)), b.root) << x;
         ASSERT_LE(RelativeError(t.inverseSquareRoot(x), 1 / root), b.inverse) << x;

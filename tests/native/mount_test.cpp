@@ -11,6 +11,7 @@
 #include "mount/mounted_app_registry.h"
 #include "mount/script_module.h"
 #include "plugin/server_plugin.h"
+#include "support/platform_linked.h"
 #include "tier0_testing.h"
 
 namespace {
@@ -109,6 +110,14 @@ TEST_F(Mounting, OpenRegistersBothFunctionsInOrderAndNothingWithoutHostOrManager
     EXPECT_EQ(fake.mountOtherGame(kState) + fake.isGameMounted(kState), 0);
     EXPECT_EQ(fake.log.str(),
               "RegisterGlobalFunction(MountOtherGame)\nRegisterGlobalFunction(IsGameMounted)\n");
+}
+
+// A library that started without the engine's base library offers a runtime nothing.
+TEST_F(Mounting, OpenRegistersNothingWhenTheLibraryDidNotStart) {
+    SetLinkedBaseLibraryStarted(false);
+    fake.log.str("");
+    EXPECT_EQ(vesk_open(&fake), 0);
+    EXPECT_EQ(fake.log.str(), "");
 }
 
 TEST_F(Mounting, AppendsThePathEvenOnFailureThenMountsTheNegatedIdAndReports) {

@@ -10,6 +10,7 @@
 #include "plugin/engine_connection.h"
 #include "plugin/interface_registry.h"
 #include "plugin/server_plugin.h"
+#include "support/platform_linked.h"
 
 namespace {
 
@@ -52,6 +53,16 @@ TEST(InterfaceRegistry, OffersThePluginUnderItsExactNameOnly) {
         EXPECT_EQ(CreateInterface(near, &code), nullptr) << '"' << near << '"';
         EXPECT_EQ(code, 1) << '"' << near << '"';
         EXPECT_EQ(CreateInterface(near, nullptr), nullptr);
+    }
+}
+
+// A library that started without the engine's base library offers nothing, under any name.
+TEST(InterfaceRegistry, OffersNothingWhenTheLibraryDidNotStart) {
+    SetLinkedBaseLibraryStarted(false);
+    for (const char* name : {"ISERVERPLUGINCALLBACKS002", "VEngineCvar004", ""}) {
+        int code = -1;
+        EXPECT_EQ(CreateInterface(name, &code), nullptr) << name;
+        EXPECT_EQ(code, 1) << name;
     }
 }
 

@@ -17,7 +17,7 @@
 #include "mount/script_module.h"
 #include "plugin/engine_connection.h"
 #include "plugin/server_plugin.h"
-#include "support/module_file_name.h"
+#include "support/platform_linked.h"
 #include "tier0_testing.h"
 
 namespace {
@@ -32,7 +32,8 @@ void ResetStandInTier0() {
     Tier0Test_FailAllocationPattern(0);
     Tier0Test_OverrideFeatureBits(-1);
     Tier0Test_ResetCounters();
-    SetNativeModuleFileName(kInstalledPath);
+    SetLinkedModuleFileName(kInstalledPath);
+    SetLinkedBaseLibraryStarted(true);
 }
 
 void ResetEngineConnection() {

@@ -1,12 +1,10 @@
 #pragma once
 
-// The engine and script-runtime side of the Windows tests: recording fakes of every
-// interface mount_plugin.dll calls, an engine factory that hands them out, and the DLL
-// loaded through its exports. Shared by the tests that drive the real DLL. The DLL is handed
-// each fake's engine view, laid out as a real engine's object, and the tests call the DLL's
-// objects through the bridge's engine calls, as a real engine does.
-
-#include <windows.h>
+// The engine and script-runtime side of the product's tests: recording fakes of every
+// interface the plugin calls, an engine factory that hands them out, and the plugin loaded
+// through its exports. Shared by the tests that drive the real library. The library is handed
+// each fake's engine view, laid out as a real engine's object, and the tests call the
+// library's objects through the bridge's engine calls, as a real engine does.
 
 #include <cstdarg>
 #include <cstdio>
@@ -16,19 +14,15 @@
 
 #include "engine_abi.h"
 #include "engine_server.h"
+#include "host_platform.h"
 #include "tier0_testing.h"
 
 namespace fake {
 
-inline constexpr char kPluginFile[] = "mount_plugin.dll";
+using host::Export;
+using host::kPluginFile;
 // The one app the engine cannot mount.
 inline constexpr int kMissingAppId = 999;
-
-// GetProcAddress hands out every export as one generic function type.
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 // Mounts every id but the negation of kMissingAppId, and records what it was asked.
 class RecordingFileSystem final : public FileSystemInterface {
@@ -149,27 +143,27 @@ inline void* EngineFactory(const char* name, int* returnCode) {
     return offered;
 }
 
-// mount_plugin.dll loaded for the life of this object, with the entry points it exports.
+// The plugin loaded for the life of this object, with the entry points it exports.
 struct PluginModule {
-    HMODULE module = LoadLibraryA(kPluginFile);
+    host::Module module = host::LoadModule(kPluginFile);
     InterfaceFactory createInterface = Export<InterfaceFactory>(module, "CreateInterface");
     ScriptModuleOpen open = Export<ScriptModuleOpen>(module, "vesk_open");
     ScriptModuleClose close = Export<ScriptModuleClose>(module, "vesk_close");
     ~PluginModule() { Unload(); }
 
-    // The plugin object, or null when the DLL or one of its entry points is missing.
+    // The plugin object, or null when the library or one of its entry points is missing.
     IServerPluginCallbacks* Plugin() const {
         if (module == nullptr || !createInterface || !open || !close) return nullptr;
         return static_cast<IServerPluginCallbacks*>(createInterface(kServerPluginVersion, nullptr));
     }
-    // The console-variable pointer exported as g_pCVar or cvar (the engine view the DLL was
-    // handed), or null when not exported.
+    // The console-variable pointer exported as g_pCVar or cvar (the engine view the library
+    // was handed), or null when not exported.
     ConsoleVariableInterface* ExportedConsole(const char* name = "g_pCVar") const {
         auto** exported = Export<ConsoleVariableInterface**>(module, name);
         return exported != nullptr ? *exported : nullptr;
     }
     void Unload() {
-        if (module != nullptr) FreeLibrary(module);
+        host::UnloadModule(module);
         module = nullptr;
     }
 };

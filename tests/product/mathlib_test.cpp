@@ -1,7 +1,5 @@
-// The math library in the i686 build, through mount_plugin_probe.dll (the product's objects,
-// math internals exported): selection, the tables, and single-precision results in st(0).
-#include <windows.h>
-
+// The math library in the i686 build, through the test twin of the plugin (the product's
+// objects, math internals offered): selection, the tables, and single-precision results in st(0).
 #include <array>
 #include <bit>
 #include <cmath>
@@ -10,6 +8,7 @@
 #include <tuple>
 
 #include "harness.h"
+#include "probe_lookup.h"
 #include "tier0_testing.h"
 
 using harness::Check;
@@ -31,24 +30,24 @@ class Probe {
 public:
     explicit Probe(int featureBits, bool permit = true) {
         Tier0Test_OverrideFeatureBits(featureBits);
-        m_hModule = LoadLibraryA("mount_plugin_probe.dll");
-        const auto init =
-            reinterpret_cast<void (*)(float, float, float, int, bool, bool, bool, bool)>(
-                reinterpret_cast<void*>(GetProcAddress(m_hModule, "InitMathSupport")));
+        m_hModule = host::LoadModule(host::kProbeFile);
+        using Init = void (*)(float, float, float, int, bool, bool, bool, bool);
+        const auto init = reinterpret_cast<Init>(ProbeInternal(m_hModule, "InitMathSupport"));
+        if (!Check(init != nullptr, "InitMathSupport")) return;
         init(2.2f, 2.2f, 0.0f, 2, permit, permit, permit, permit);
         init(4.0f, 1.0f, 2.0f, 4, true, true, true, true);
     }
-    ~Probe() { FreeLibrary(m_hModule); }
+    ~Probe() { host::UnloadModule(m_hModule); }
 
     // Element `index` of an exported variable; a missing one fails the test and reads as 0.
     template <typename T>
     T At(const char* name, int index = 0) const {
-        const void* address = reinterpret_cast<void*>(GetProcAddress(m_hModule, name));
+        const void* address = ProbeInternal(m_hModule, name);
         return Check(address != nullptr, name) ? static_cast<const T*>(address)[index] : T{};
     }
 
 private:
-    HMODULE m_hModule;
+    host::Module m_hModule;
 };
 
 const harness::Test kMath("selection, single-precision results and the tables filled", [] {

@@ -1,10 +1,8 @@
-// The real mount_plugin.dll driven out of order, as a confused engine or script runtime
+// The real plugin library driven out of order, as a confused engine or script runtime
 // might: script functions before attach, after detach and after vesk_close, attach twice,
 // detach without attach, attach with no factory, vesk_open twice. Each sequence loads the
-// DLL afresh in this one process and must leave the host running, tell scripts only what is
-// true, and give every block back when the DLL unloads.
-#include <windows.h>
-
+// library afresh in this one process and must leave the host running, tell scripts only what
+// is true, and give every block back when the library unloads.
 #include <algorithm>
 #include <cstdio>
 
@@ -137,7 +135,7 @@ void Play(const std::string& name, const std::string& script) {
                   console.unregistered == std::vector<int>{1234},
               name + ": registered once, unregistered once as 1234");
     }
-    Check(GetModuleHandleA(fake::kPluginFile) == nullptr, name + ": unloaded");
+    Check(!host::IsModuleLoaded(fake::kPluginFile), name + ": unloaded");
     CheckEqual(fake::Counters().liveBlocks, liveBefore, name + ": blocks left after unload");
 }
 

@@ -1,11 +1,18 @@
+// Windows: tier0.dll's exports are the library's imports (base_library_imported.cpp); the loader
+// refuses the library when its entry point finds no allocator (dll_entry_win32.cpp).
 #include <windows.h>
 
-#include "support/module_file_name.h"
+#include "support/platform.h"
 
 namespace {
 // Any static item of this library lies inside its module's image.
 constinit const char s_chModuleMarker = 0;
 }  // namespace
+
+bool BaseLibraryStarted() {
+    // Code of the library runs only once its entry point has let the load go on.
+    return true;
+}
 
 char* TakeTagBuffer(std::uint32_t size) {
     return static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
@@ -23,4 +30,8 @@ bool QueryOwnModuleFileName(char* buffer, std::uint32_t size) {
     const DWORD length = GetModuleFileNameA(module, buffer, size);
     // A length of size means the name was cut (and, on older systems, left unterminated).
     return length != 0 && length < size;
+}
+
+char ModulePathSeparator() {
+    return '\\';
 }

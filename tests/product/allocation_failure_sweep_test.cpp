@@ -1,11 +1,9 @@
-// One whole server life of the real mount_plugin.dll (load, attach, vesk_open, mounts that
+// One whole server life of the real plugin library (load, attach, vesk_open, mounts that
 // succeed, fail and repeat, IsGameMounted, every kind of console-variable change, detach,
 // unload), rerun in child processes with the stand-in allocator refusing the 1st, 2nd, ...
 // request until a run sees no refusal, then every pair, then every request from one on. Each
 // run must survive: end alive, with truthful reports and every block back. Run here, the
-// same life shows how the DLL's blocks are tagged.
-#include <windows.h>
-
+// same life shows how the library's blocks are tagged.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -22,10 +20,10 @@ using harness::CheckText;
 namespace {
 
 // How a run ended: the child's exit code, unless it crashed.
-constexpr DWORD kSurvived = 100;  // something was refused, and every check held
-constexpr DWORD kNothingRefused = 101;
-constexpr DWORD kChecksFailed = 102;
-constexpr DWORD kHung = 103;
+constexpr std::uint32_t kSurvived = 100;  // something was refused, and every check held
+constexpr std::uint32_t kNothingRefused = 101;
+constexpr std::uint32_t kChecksFailed = 102;
+constexpr std::uint32_t kHung = 103;
 
 bool g_bHolds = true;  // every check of this run held so far
 int g_nRefusalsAsked = 0;
@@ -145,8 +143,8 @@ void Live(void (*afterLoad)()) {
     const bool refusedAtLoad = RefusedSinceLastAsked();
     if (loaded.module == nullptr) {
         // A load may fail, but only cleanly: refused, nothing left mapped or allocated.
-        Holds(Check(refusedAtLoad && GetModuleHandleA(fake::kPluginFile) == nullptr,
-                    "a load failed without a refused allocation, or left the DLL mapped"));
+        Holds(Check(refusedAtLoad && !host::IsModuleLoaded(fake::kPluginFile),
+                    "a load failed without a refused allocation, or left the library mapped"));
         Holds(CheckEqual(fake::Counters().liveBlocks, liveBefore, "blocks left by a failed load"));
         return;
     }
@@ -192,13 +190,13 @@ void Live(void (*afterLoad)()) {
     EngineCall_DetachFromEngine(plugin);
     Holds(Check(console.unregistered == std::vector<int>{1234}, "unregistered once, as 1234"));
     loaded.Unload();
-    Holds(Check(GetModuleHandleA(fake::kPluginFile) == nullptr, "the DLL was unloaded"));
+    Holds(Check(!host::IsModuleLoaded(fake::kPluginFile), "the library was unloaded"));
     Holds(CheckEqual(fake::Counters().liveBlocks, liveBefore, "blocks left after unload"));
 }
 
 // One life with the countdown-th request from the load on refused (0: none) and those whose
 // bits are set in pattern (bit 0: the first request).
-DWORD RunScenario(int countdown, std::uint32_t pattern, void (*afterLoad)() = nullptr) {
+std::uint32_t RunScenario(int countdown, std::uint32_t pattern, void (*afterLoad)() = nullptr) {
     g_bHolds = true;
     g_nRefusalsAsked = 0;
     Tier0Test_ResetCounters();
@@ -212,11 +210,11 @@ DWORD RunScenario(int countdown, std::uint32_t pattern, void (*afterLoad)() = nu
 // Run as a child (this program with --scenario, the countdown and the pattern): one life,
 // its outcome as the exit code. The harness's own tests do not run then.
 const bool kChildRun = [] {
-    if (__argc != 4 || std::strcmp(__argv[1], "--scenario") != 0) return false;
-    const DWORD outcome = RunScenario(
-        std::atoi(__argv[2]), static_cast<std::uint32_t>(std::strtoul(__argv[3], nullptr, 16)));
-    std::fflush(stdout);
-    ExitProcess(outcome);
+    const std::vector<std::string> arguments = host::ThisProgramArguments();
+    if (arguments.size() != 3 || arguments[0] != "--scenario") return false;
+    host::ExitNow(
+        RunScenario(std::atoi(arguments[1].c_str()),
+                    static_cast<std::uint32_t>(std::strtoul(arguments[2].c_str(), nullptr, 16))));
 }();
 
 // Tallies the runs of one kind of refusal and checks each survived.
@@ -230,7 +228,7 @@ struct Tally {
         char arguments[64];
         std::snprintf(arguments, sizeof(arguments), "--scenario %d %lx", countdown,
                       static_cast<unsigned long>(pattern));
-        const std::uint32_t outcome = harness::RunThisProgram(arguments, kHung);
+        const std::uint32_t outcome = host::RunThisProgram(arguments, kHung);
         if (outcome == kNothingRefused) return false;
         ++runs;
         char what[128];
@@ -244,17 +242,6 @@ struct Tally {
                     survived, runs - survived);
     }
 };
-
-const harness::Test kNoAllocator("without the engine's allocator the DLL does not load", [] {
-    Tier0Test_PublishAllocator(0);
-    SetLastError(0);
-    HMODULE module = LoadLibraryA(fake::kPluginFile);
-    const DWORD error = GetLastError();
-    Tier0Test_PublishAllocator(1);
-    if (!Check(module == nullptr, "LoadLibrary refused")) FreeLibrary(module);
-    CheckEqual(error, static_cast<DWORD>(ERROR_DLL_INIT_FAILED), "error");
-    Check(GetModuleHandleA(fake::kPluginFile) == nullptr, "nothing of the DLL stays mapped");
-});
 
 // The allocator's answer is asked once for allocations and once for reallocations, each
 // at its first request.

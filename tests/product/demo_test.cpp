@@ -1,30 +1,29 @@
 // The stand-in game server run as a user runs the demo: a separate process with the real
-// DLLs, given a script file or none, its output read back through a pipe.
-#include <windows.h>
-
+// libraries, given a script file or none, its output read back through a pipe.
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "harness.h"
+#include "host_platform.h"
+#include "tier0_testing.h"
 
 namespace {
 
-// Runs the server from the shell as a user does; answers its output, in text mode.
-std::string RunServer(const std::string& arguments, int expectedExitCode = 0) {
+// Runs the server from the shell as a user does, from folder (the build's by default);
+// answers its output, in text mode.
+std::string RunServer(const std::string& arguments, int expectedExitCode = 0,
+                      const std::string& folder = host::ThisProgramFolder()) {
     std::string output;
-    FILE* pipe = _popen(("standin_server.exe " + arguments + " 2>&1").c_str(), "r");
-    if (!harness::Check(pipe != nullptr, "server started")) return output;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;) {
-        output.append(buffer, got);
-    }
-    harness::CheckEqual(_pclose(pipe), expectedExitCode, "exit code");
+    const int exitCode =
+        host::RunCommand(host::InFolder(folder, host::kServerFile) + " " + arguments, output);
+    harness::CheckEqual(exitCode, expectedExitCode, "exit code");
     return output;
 }
 
 // Each of the '|'-separated parts appears in the output, in the given order.
-void ExpectInOrder(const std::string& output, std::string_view parts) {
+void ExpectInOrder(const std::string& output, const std::string& expected) {
+    std::string_view parts = expected;
     std::size_t from = 0;
     while (true) {
         const std::size_t end = parts.find('|');
@@ -58,7 +57,8 @@ const harness::Test kDefaultDemo("the built-in demo mounts, repeats, fails and q
         "5. content/valley\n|(content of appid 300, mounted by the engine)|"
         "mounted appids: 240 \"Harbor Siege\", 300 \"Quiet Valley\"|"
         "not installed, not mounted: 999|IsGameMounted agrees with the engine for each of them|"
-        "engine: unloaded mount_plugin.dll");
+        "engine: unloaded " +
+            std::string(host::kPluginFile));
 });
 
 const harness::Test kUserScript("a user's script goes on past a wrongly typed argument", [] {
@@ -77,12 +77,45 @@ const harness::Test kUserScript("a user's script goes on past a wrongly typed ar
                   "failure  [NOT OK] Unable to mount appid -2147483648\n|print    true\n|"
                   "1. first\n|(content of appid 240, mounted by the engine)|3. minimum\n|"
                   "summary: 4 statements run, 1 failed or refused");
-    DeleteFileA(path);
+    host::RemoveFile(path);
 });
 
 const harness::Test kUsage("unusable arguments are refused with the usage", [] {
-    ExpectInOrder(RunServer("--catalogue", 2), "usage: standin_server.exe");
+    ExpectInOrder(RunServer("--catalogue", 2), "usage: " + std::string(host::kServerFile));
     ExpectInOrder(RunServer("no-such-script.txt", 2), "cannot read the script no-such-script.txt");
+});
+
+// The engine's base library has more than one name (on Linux): the demo runs on each, alone
+// beside the server and the plugin in a folder of their own.
+const harness::Test kBaseLibraryNames("the demo runs with the base library under each name", [] {
+    const std::string build = host::ThisProgramFolder();
+    for (const char* name : host::BaseLibraryFiles()) {
+        const std::string folder = host::TemporaryFolder() + "mount-demo-test-" +
+                                   std::to_string(host::ProcessId()) + "-" + name;
+        host::MakeFolder(folder);
+        for (const char* file : {host::kServerFile, host::kPluginFile, name}) {
+            harness::Check(
+                host::DuplicateFile(host::InFolder(build, file), host::InFolder(folder, file)),
+                file);
+        }
+        ExpectInOrder(RunServer("", 0, folder), "engine: loaded its base library " +
+                                                    std::string(name) +
+                                                    "|IsGameMounted agrees with the engine");
+        for (const char* file : {host::kServerFile, host::kPluginFile, name}) {
+            host::RemoveFile(host::InFolder(folder, file));
+        }
+        host::RemoveFolder(folder);
+    }
+});
+
+// Without an allocator behind the base library's g_pMemAlloc the plugin does not start: the
+// server says so and ends, having attached nothing.
+const harness::Test kNoAllocator("without the engine's allocator the server shows the refusal", [] {
+    host::SetEnvironment(kTier0NoAllocatorVariable, "1");
+    const std::string output = RunServer("", 1);
+    host::SetEnvironment(kTier0NoAllocatorVariable, nullptr);
+    ExpectInOrder(output, "engine: loading " + std::string(host::kPluginFile));
+    harness::Check(output.find("attached plugin") == std::string::npos, "nothing attached");
 });
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "harness.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -45,29 +43,6 @@ bool CheckText(const char* actual, std::string_view expected, std::string_view w
     message << ", expected \"" << expected << '"';
     ReportFailure(message.str(), where);
     return false;
-}
-
-std::uint32_t RunThisProgram(const std::string& arguments, std::uint32_t whenHung) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string commandLine = std::string("\"") + self + "\" " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child{};
-    if (!Check(CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &child) != FALSE,
-               "a child process started")) {
-        return whenHung;
-    }
-    DWORD outcome = whenHung;
-    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(child.hProcess, &outcome);
-    } else {
-        TerminateProcess(child.hProcess, outcome);
-    }
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return outcome;
 }
 
 }  // namespace harness

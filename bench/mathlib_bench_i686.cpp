@@ -1,17 +1,18 @@
-// The math routine table in the shipped form: the i686 routines of mount_plugin_probe.dll
-// (the product's own objects), each installed in the DLL's g_MathRoutines and called
-// through it, for every variant this processor runs, beside an empty routine called the
-// same way (the floor: one indirect call). Floats go on the stack and come back in st(0),
-// as in the engine. The twin of mathlib_bench, which times the x86-64 native build.
+// The math routine table in the shipped form: the i686 routines of the plugin's test twin
+// (mount_plugin_probe.dll or .so, the product's own objects), each installed in the library's
+// g_MathRoutines and called through it, for every variant this processor runs, beside an empty
+// routine called the same way (the floor: one indirect call). Floats go on the stack and come
+// back in st(0), as in the engine. The twin of mathlib_bench, which times the x86-64 native
+// build.
 //
-//   cmake --preset win32 && cmake --build --preset win32 --target mathlib_bench_win32
-//   scripts/wine-run build/win32/bin/mathlib_bench_win32.exe
+//   cmake --preset win32 && cmake --build --preset win32 --target mathlib_bench_i686
+//   scripts/wine-run build/win32/bin/mathlib_bench_i686.exe
+//   cmake --preset linux && cmake --build --preset linux --target mathlib_bench_i686
+//   build/linux/bin/mathlib_bench_i686
 //
 // Each benchmark is timed fifteen times, all of them interleaved round by round; the best
 // time of each counts, being the one least disturbed by other work. --quick times each one
 // three times, briefly: the test run only checks that every routine can be timed.
-#include <windows.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,14 +21,16 @@
 #include <string>
 #include <vector>
 
+#include "host_platform.h"
 #include "math_bench_inputs.h"
+#include "probe_lookup.h"
 #include "tier0.h"
 
 namespace {
 
 using namespace math_bench;
 
-// The DLL's table; each call reads its entry afresh, as the product's callers do.
+// The library's table; each call reads its entry afresh, as the product's callers do.
 MathRoutineTable* g_pTable = nullptr;
 
 // One pass over the inputs, results to arrays so that no call waits for the one before.
@@ -41,7 +44,7 @@ using PassFunction = void (*)();
 const PassFunction kPasses[] = {Pass<0>, Pass<1>, Pass<2>, Pass<3>,
                                 Pass<4>, Pass<5>, Pass<6>, Pass<7>};
 
-// A routine of one variant in one entry, installed in the DLL's table while it is timed.
+// A routine of one variant in one entry, installed in the library's table while it is timed.
 struct Benchmark {
     int entry;
     const char* variant;
@@ -56,26 +59,19 @@ void Install(const Benchmark& b) {
     to[b.entry] = from[b.entry];
 }
 
-double Seconds() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Times b.passes passes; returns nanoseconds per call.
 double Time(const Benchmark& b) {
     Install(b);
     const PassFunction pass = kPasses[b.entry];
     pass();  // warm
-    const double start = Seconds();
+    const double start = host::Seconds();
     for (int n = 0; n < b.passes; ++n) pass();
-    return (Seconds() - start) * 1e9 / (static_cast<double>(b.passes) * kInputCount);
+    return (host::Seconds() - start) * 1e9 / (static_cast<double>(b.passes) * kInputCount);
 }
 
 template <typename T>
-const T* Export(HMODULE module, const char* name) {
-    return reinterpret_cast<const T*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+const T* Export(host::Module module, const char* name) {
+    return static_cast<const T*>(ProbeInternal(module, name));
 }
 
 }  // namespace
@@ -85,9 +81,9 @@ int main(int argc, char** argv) {
     const int repetitions = quick ? 3 : 15;
     const double sampleSeconds = quick ? 0.001 : 0.01;
 
-    HMODULE probe = LoadLibraryA("mount_plugin_probe.dll");
+    const host::Module probe = host::LoadModule(host::kProbeFile);
     if (probe == nullptr) {
-        std::printf("mount_plugin_probe.dll did not load\n");
+        std::printf("%s did not load (%s)\n", host::kProbeFile, host::LastError().c_str());
         return 1;
     }
     g_pTable = const_cast<MathRoutineTable*>(Export<MathRoutineTable>(probe, "g_MathRoutines"));
@@ -143,7 +139,7 @@ int main(int argc, char** argv) {
                     b.best / floor);
     }
 
-    std::printf("\ntargets (i686, Wine)\n");
+    std::printf("\ntargets (i686, %s)\n", host::kPluginFile);
     for (int entry : {0, 1, 2}) {
         const double ratio = time(entry, "SSE") / time(entry, "empty");
         std::printf("  SSE %-26s %.2f x the empty-routine floor (target <= 1.3): %s\n",
@@ -159,6 +155,6 @@ int main(int argc, char** argv) {
         std::printf("  SSE2 %-10s %.2f x the SSE form's time (target <= 1.00): %s\n",
                     kEntryNames[entry], ratio, ratio <= 1 ? "met" : "MISSED");
     }
-    FreeLibrary(probe);
+    host::UnloadModule(probe);
     return 0;
 }

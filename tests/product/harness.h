@@ -1,8 +1,9 @@
 #pragma once
 
-// A small test harness for the Windows programs that run under Wine. The product's
-// compiler has no std::mutex (win32 thread model), which GoogleTest needs; these tests
-// are single-threaded and need little more than named checks.
+// A small test harness for the programs that drive the product: the DLL under Wine, the
+// shared object natively. The Windows product's compiler has no std::mutex (win32 thread
+// model), which GoogleTest needs; these tests are single-threaded and need little more than
+// named checks.
 
 #include <cstdint>
 #include <source_location>
@@ -39,10 +40,5 @@ bool CheckEqual(const Actual& actual, const Expected& expected, std::string_view
 
 bool CheckText(const char* actual, std::string_view expected, std::string_view what = "text",
                std::source_location where = std::source_location::current());
-
-// Runs this program again as a child process with the given arguments, so that a crash or a
-// refused load stays the child's; answers its exit code, or whenHung when it did not end
-// within a minute (it is then ended), or when it could not be started (a failed check).
-std::uint32_t RunThisProgram(const std::string& arguments, std::uint32_t whenHung);
 
 }  // namespace harness

@@ -9,8 +9,6 @@
 #include <stdint.h>
 
 #include "engine_layout.h"
-
-extern "C" __declspec(selectany) int _fltused = 0;
 extern "C" __declspec(dllimport) int __cdecl _vsnprintf(char* buffer, size_t size,
                                                         const char* format, va_list arguments);
 extern "C" __declspec(dllimport) int __stdcall IsBadStringPtrA(const char* text, uintptr_t length);

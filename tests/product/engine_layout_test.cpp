@@ -1,70 +1,62 @@
-// mount_plugin.dll against the engine's binary interface, Microsoft's 32-bit C++ ABI. The
-// engine's side (engine_layout/engine_side.cpp) is compiled as the engine is, from the
-// documented tables and data layouts, and calls every entry the DLL hands out. Each group runs
-// in a child process of its own with the DLL freshly loaded, so that an entry which crashes
-// still names its group and the call it was in.
+// The plugin library against the engine's binary interface: Microsoft's 32-bit C++ ABI on
+// Windows, the Itanium C++ ABI for i386 (as GCC builds the engine) on Linux. The engine's side
+// (engine_layout/engine_side.cpp) is compiled as the engine is, from the documented tables and
+// data layouts, and calls every entry the library hands out. Each group runs in a child
+// process of its own with the library freshly loaded, so that an entry which crashes still
+// names its group and the call it was in.
 #include "engine_layout/engine_layout.h"
-
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "harness.h"
+#include "host_platform.h"
 #include "tier0_testing.h"
 
 using harness::Check;
 
 namespace {
 
-// The child's exit code, unless it crashed (then the exception code).
-constexpr DWORD kGroupPassed = 0x600D;
-constexpr DWORD kGroupFailed = 0xBAD;
-constexpr DWORD kGroupHung = 0xB10C;
-// The stack residue at which a MinGW caller enters its callees.
+// The child's exit code, unless it crashed (then what the system makes of the crash).
+constexpr std::uint32_t kGroupPassed = 10;
+constexpr std::uint32_t kGroupFailed = 11;
+constexpr std::uint32_t kGroupHung = 12;
+// The stack residue at which the product's compilers' callers enter their callees.
 constexpr int kUsualResidue = 12;
 
-LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
-    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-    std::printf("  crashed (exception 0x%08lx at %p) in: %s\n", record.ExceptionCode,
-                record.ExceptionAddress, EngineLayout_Step());
-    ExitProcess(record.ExceptionCode);
-}
-
-// In the child: loads the DLL beside the stand-in tier0.dll, runs the group and unloads the
-// DLL, whose static destructors then run after whatever the group did to its objects.
-DWORD RunGroupHere(EngineLayoutGroup group, int residue) {
+// In the child: loads the library beside the stand-in base library, runs the group and
+// unloads the library, whose static destructors then run after whatever the group did to its
+// objects.
+std::uint32_t RunGroupHere(EngineLayoutGroup group, int residue) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    SetUnhandledExceptionFilter(ReportCrash);
-    HMODULE dll = LoadLibraryA("mount_plugin.dll");
-    auto exported = [dll](const char* name) {
-        return dll != nullptr ? reinterpret_cast<void*>(GetProcAddress(dll, name)) : nullptr;
-    };
-    const EngineLayoutModule module{exported("CreateInterface"), exported("vesk_open"),
-                                    static_cast<void**>(exported("g_pCVar")),
-                                    static_cast<void**>(exported("cvar"))};
+    host::ReportCrashes(EngineLayout_Step);
+    const host::Module library = host::LoadModule(host::kPluginFile);
+    const EngineLayoutModule module{host::ModuleExport(library, "CreateInterface"),
+                                    host::ModuleExport(library, "vesk_open"),
+                                    static_cast<void**>(host::ModuleExport(library, "g_pCVar")),
+                                    static_cast<void**>(host::ModuleExport(library, "cvar"))};
     if (module.createInterface == nullptr || module.open == nullptr ||
         module.exportedGCVar == nullptr || module.exportedCvar == nullptr) {
-        std::printf("  mount_plugin.dll or one of its exports is missing\n");
+        std::printf("  %s or one of its exports is missing\n", host::kPluginFile);
         return kGroupFailed;
     }
     const int failures = EngineLayout_Run(group, residue, &module);
-    FreeLibrary(dll);
+    host::UnloadModule(library);
     return failures == 0 ? kGroupPassed : kGroupFailed;
 }
 
 // Run as a child (this program with --group, the group and the residue): one group, its
 // outcome as the exit code. The harness's own tests do not run then.
 const bool kChildRun = [] {
-    if (__argc != 4 || std::strcmp(__argv[1], "--group") != 0) return false;
-    ExitProcess(
-        RunGroupHere(static_cast<EngineLayoutGroup>(std::atoi(__argv[2])), std::atoi(__argv[3])));
+    const std::vector<std::string> arguments = host::ThisProgramArguments();
+    if (arguments.size() != 3 || arguments[0] != "--group") return false;
+    host::ExitNow(RunGroupHere(static_cast<EngineLayoutGroup>(std::atoi(arguments[1].c_str())),
+                               std::atoi(arguments[2].c_str())));
 }();
 
 void RunGroup(EngineLayoutGroup group, int residue = kUsualResidue) {
-    const std::uint32_t outcome = harness::RunThisProgram(
+    const std::uint32_t outcome = host::RunThisProgram(
         "--group " + std::to_string(static_cast<int>(group)) + " " + std::to_string(residue),
         kGroupHung);
     char verdict[96];
@@ -73,7 +65,7 @@ void RunGroup(EngineLayoutGroup group, int residue = kUsualResidue) {
     } else if (outcome == kGroupHung) {
         std::snprintf(verdict, sizeof(verdict), "the group hung");
     } else {
-        std::snprintf(verdict, sizeof(verdict), "the group crashed: exception 0x%08lx",
+        std::snprintf(verdict, sizeof(verdict), "the group crashed: exit code 0x%08lx",
                       static_cast<unsigned long>(outcome));
     }
     Check(outcome == kGroupPassed, verdict);

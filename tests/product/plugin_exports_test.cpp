@@ -1,8 +1,6 @@
-// The real mount_plugin.dll, loaded beside the stand-in tier0.dll and driven only through
+// The real plugin library, loaded beside the stand-in base library and driven only through
 // its exports, as the engine drives it: the export table, the factory's exact-name rule, and
-// the values of the console variable it registers, which come from the DLL's x87 code.
-#include <windows.h>
-
+// the values of the console variable it registers, which come from the library's x87 code.
 #include <climits>
 #include <limits>
 
@@ -17,23 +15,15 @@ namespace {
 
 const harness::Test kExports("exactly the documented exports; the factory's exact-name rule", [] {
     fake::PluginModule loaded;
-    if (!Check(loaded.module != nullptr, "LoadLibrary(mount_plugin.dll)")) return;
-    // The export table, read from the image as the loader reads it.
-    const auto* base = reinterpret_cast<const unsigned char*>(loaded.module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-    std::vector<std::string> found;
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-        found.emplace_back(reinterpret_cast<const char*>(base + names[i]));
-    }
-    // Sorted, as the table keeps them, and no export by ordinal only besides.
+    if (!Check(loaded.module != nullptr, "the plugin library loads")) return;
+    // The export table, read from the image as the loader reads it: these names and nothing
+    // else, no export by ordinal only on Windows, no runtime function on Linux.
+    const std::vector<std::string> found = host::ModuleExportNames(loaded.module);
+    std::string listed;
+    for (const std::string& name : found) listed += " " + name;
     Check(found == std::vector<std::string>{"CreateInterface", "cvar", "g_pCVar", "vesk_close",
                                             "vesk_open"},
-          "exported names");
-    CheckEqual(exports->NumberOfFunctions, DWORD{5}, "exported functions and data");
+          "exported names:" + listed);
 
     // The factory answers the exact name only.
     if (!Check(loaded.Plugin() != nullptr, "CreateInterface")) return;
