@@ -1,9 +1,9 @@
-// Linux: the library's allocations go to the engine's allocator, and nothing else in the
-// process does. A shared object that defined malloc or operator new for the process would take
-// every allocation of the server: here the library is preloaded, first in the order in which
-// the process looks symbols up, and the host's own allocations must still never reach the
-// stand-in allocator, while the library's do. Run as `... LIBRARY` it checks that file (the
-// packaged library), else the build's.
+// Linux: the library's allocations go to the engine's allocator, tagged with its file's name,
+// and nothing else in the process does. A shared object that defined malloc or operator new for the
+// process would take every allocation of the server: here the library is preloaded, first in the
+// order in which the process looks symbols up, and the host's own allocations must still never
+// reach the stand-in allocator, while the library's do. Run as `... LIBRARY` it checks that file
+// (the packaged library), else the build's.
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -16,6 +16,7 @@
 
 using harness::Check;
 using harness::CheckEqual;
+using harness::CheckText;
 
 namespace {
 
@@ -103,6 +104,54 @@ const harness::Test kRouting("the library's allocations are its own, preloaded o
     const std::uint32_t outcome = host::RunThisProgram(std::string(kChildFlag) + " " + library, 0);
     host::SetEnvironment("LD_PRELOAD", nullptr);
     CheckEqual(outcome, kRoutedAsExpected, "the preloaded run (" + library + ")");
+});
+
+// The tag the library's allocations carry when it is loaded from path: its file's base name
+// with the last extension dropped; "" when they go untagged.
+std::string TagWhenLoadedFrom(const std::string& path) {
+    const std::string built = host::InFolder(host::ThisProgramFolder(), host::kPluginFile);
+    if (!Check(host::DuplicateFile(built, path), "copied to " + path)) return "(not copied)";
+    std::string tag = "(not loaded)";
+    if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        Tier0Test_ResetCounters();
+        fake::RecordingConsole console;
+        fake::g_Engine = {nullptr, &console};
+        auto create = reinterpret_cast<InterfaceFactory>(dlsym(library, "CreateInterface"));
+        auto* plugin = static_cast<IServerPluginCallbacks*>(create(kServerPluginVersion, nullptr));
+        EngineCall_AttachToEngine(plugin, fake::EngineFactory, fake::EngineFactory);
+        if (Check(console.registered.size() == 1, "the variable registered")) {
+            EngineCall_ApplyString(static_cast<ConVar*>(console.registered[0]),
+                                   "a text longer than the variable's buffer");
+        }
+        EngineCall_DetachFromEngine(plugin);
+        Tier0AllocationRecord record{};
+        for (std::int32_t i = 0; Tier0Test_ReadRecord(i, &record) != 0; ++i) {
+            if (record.operation == kTier0AllocateTagged || record.operation == kTier0Allocate) {
+                tag = record.tag;
+            }
+        }
+        dlclose(library);
+    }
+    host::RemoveFile(path);
+    return tag;
+}
+
+// The owner tag as on Windows, with the slash: the base name, and none at all for a path too
+// long for the tag's buffer, which would be cut short.
+const harness::Test kTag("allocations carry the file's base name; a long path gives none", [] {
+    Tier0Test_SetWantsAllocationTags(1);
+    const std::string folder =
+        host::TemporaryFolder() + "mount-tag-" + std::to_string(host::ProcessId());
+    host::MakeFolder(folder);
+    CheckText(TagWhenLoadedFrom(folder + "/mount_plugin.so").c_str(), "mount_plugin", "tag");
+    CheckText(TagWhenLoadedFrom(folder + "/plugin.v2.so").c_str(), "plugin.v2", "tag");
+    std::vector<std::string> made{folder};
+    while (made.back().size() < 300) {
+        made.push_back(made.back() + "/a-folder-deep-enough-for-a-path-longer-than-the-buffer");
+        host::MakeFolder(made.back());
+    }
+    CheckText(TagWhenLoadedFrom(made.back() + "/mount_plugin.so").c_str(), "", "tag");
+    for (auto deeper = made.rbegin(); deeper != made.rend(); ++deeper) host::RemoveFolder(*deeper);
 });
 
 }  // namespace
