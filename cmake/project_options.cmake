@@ -11,6 +11,10 @@ endfunction()
 function(mount_product_code target)
   mount_strict(${target})
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fcheck-new)
+  # A stack protector on every function with an array or an address-taken local, as the
+  # engine's own compiler gives by default. For Windows the guard and its failure path are
+  # the DLL's own (support/stack_guard.h); natively the C library's.
+  target_compile_options(${target} PRIVATE -fstack-protector-strong)
   # The same source gives the same bytes wherever it was checked out and built: the debug
   # information names the files relative to the checkout (the build folder first, should it
   # lie elsewhere), not by the builder's paths.
