@@ -11,6 +11,15 @@ endfunction()
 function(mount_product_code target)
   mount_strict(${target})
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fcheck-new)
+  # A stack protector on every function with an array or an address-taken local, as the
+  # engine's own compilers give by default. For Windows the guard and its failure path are
+  # the DLL's own (support/stack_guard.h); on Linux the C library's.
+  target_compile_options(${target} PRIVATE -fstack-protector-strong)
+  # The same source gives the same bytes wherever it was checked out and built: the debug
+  # information names the files relative to the checkout (the build folder first, should it
+  # lie elsewhere), not by the builder's paths.
+  target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                                           -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
   if(NOT MOUNT_PLATFORM STREQUAL "native")
     # Plain i686: the server may run on a processor without SSE. Only the SSE, SSE2 and
     # 3DNow! routine files raise the instruction set, file by file. Debug information goes
@@ -31,6 +40,8 @@ if(WIN32)
   # The GCC and C++ runtimes are linked in, so the DLLs and programs need nothing from
   # the compiler at run time.
   add_link_options(-static-libgcc -static-libstdc++ -static)
+  # No link time in the PE header: the same source links to the same bytes.
+  add_link_options(-Wl,--no-insert-timestamp)
 elseif(MOUNT_PRODUCT)
   # The same on Linux: the library and the stand-ins need only glibc's libraries.
   add_link_options(-static-libgcc -static-libstdc++)

@@ -5,6 +5,7 @@
 
 #include "support/exit_registration.h"
 #include "support/routed_allocation.h"
+#include "support/stack_guard.h"
 
 // The MinGW runtime's entry: runs the static initialisers, then DllMain.
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
@@ -13,8 +14,11 @@ namespace {
 constinit bool s_bRuntimeStarted = false;
 }  // namespace
 
-extern "C" BOOL WINAPI MountPluginEntry(HANDLE module, DWORD reason, LPVOID reserved) {
+// Not protected: its frame is entered before the stack guard is seeded.
+extern "C" [[gnu::no_stack_protector]] BOOL WINAPI MountPluginEntry(HANDLE module, DWORD reason,
+                                                                    LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
+        SeedStackGuard(module);
         // Refusing here makes LoadLibrary fail before a single static initialiser ran.
         if (HostAllocatorPresent() == 0) return FALSE;
         s_bRuntimeStarted = true;
