@@ -34,6 +34,12 @@ function(mount_product_code target)
     target_compile_options(${target} PRIVATE -fno-semantic-interposition
                                              -mincoming-stack-boundary=2)
   endif()
+  if(MOUNT_PLATFORM STREQUAL "linux" AND MOUNT_PRODUCT)
+    # The C library's checked forms of the functions whose buffers the compiler can measure,
+    # as the platform's hardening expects (it needs optimisation, which a sanitizer build
+    # goes without).
+    target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
+  endif()
 endfunction()
 
 if(WIN32)
