@@ -2,10 +2,6 @@
 // library's references: on Windows, and in test programs that link the stand-in in.
 #include "support/platform.h"
 
-AllocatorInterface* EngineAllocator() {
-    return g_pMemAlloc;
-}
-
 const CPUInformation* EngineProcessorInformation() {
     return GetCPUInformation();
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "support/exit_registration.h"
+#include "support/platform.h"
 #include "support/routed_allocation.h"
 #include "support/stack_guard.h"
 
@@ -19,6 +20,7 @@ extern "C" [[gnu::no_stack_protector]] BOOL WINAPI MountPluginEntry(HANDLE modul
                                                                     LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SeedStackGuard(module);
+        g_ppEngineAllocator = &g_pMemAlloc;
         // Refusing here makes LoadLibrary fail before a single static initialiser ran.
         if (HostAllocatorPresent() == 0) return FALSE;
         s_bRuntimeStarted = true;

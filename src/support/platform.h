@@ -16,8 +16,16 @@
 // function.
 bool BaseLibraryStarted();
 
-// g_pMemAlloc, read afresh on every call; null while there is no allocator.
-AllocatorInterface* EngineAllocator();
+// Where the engine's base library keeps the pointer to its allocator (its g_pMemAlloc), as
+// the library found it when it started; null before, and without the base library.
+extern AllocatorInterface* const* g_ppEngineAllocator;
+
+// g_pMemAlloc, read afresh on every call; null while there is no allocator. Inline: every
+// routed allocation asks.
+inline AllocatorInterface* EngineAllocator() {
+    AllocatorInterface* const* allocator = g_ppEngineAllocator;
+    return allocator != nullptr ? *allocator : nullptr;
+}
 // GetCPUInformation().
 const CPUInformation* EngineProcessorInformation();
 // _AssertValidWritePtr and AssertValidStringPtr.

@@ -31,6 +31,9 @@ void SetLinkedBaseLibraryStarted(bool started) {
     s_bStarted = started;
 }
 
+// Linked in, the stand-in's pointer is there from the start.
+constinit AllocatorInterface* const* g_ppEngineAllocator = &g_pMemAlloc;
+
 bool BaseLibraryStarted() {
     return s_bStarted;
 }

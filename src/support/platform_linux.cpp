@@ -86,6 +86,7 @@ Export Exported(void* handle, const char* name) {
 void LetGoOfBaseLibrary() {
     if (s_BaseLibrary.handle != nullptr) dlclose(s_BaseLibrary.handle);
     s_BaseLibrary = {};
+    g_ppEngineAllocator = nullptr;
 }
 
 // Before every other initialiser of the library, which may already allocate. Its at-exit
@@ -106,18 +107,16 @@ void LetGoOfBaseLibrary() {
         return;
     }
     s_BaseLibrary = found;
+    g_ppEngineAllocator = found.allocator;
     s_bStarted = true;
 }
 
 }  // namespace
 
+constinit AllocatorInterface* const* g_ppEngineAllocator = nullptr;
+
 bool BaseLibraryStarted() {
     return s_bStarted;
-}
-
-AllocatorInterface* EngineAllocator() {
-    AllocatorInterface** allocator = s_BaseLibrary.allocator;
-    return allocator != nullptr ? *allocator : nullptr;
 }
 
 const CPUInformation* EngineProcessorInformation() {
