@@ -1,12 +1,12 @@
 #pragma once
 
-// Where the two halves of the engine layout test meet: the MinGW program (harness, child
-// processes, loading the DLL) and the engine's side, compiled for Microsoft's C++ ABI. Only
-// plain C functions and data cross, so neither compiler's C++ ABI is assumed by the other.
+// Where the two halves of the engine layout test meet: the program (harness, child processes,
+// loading the library) and the engine's side, compiled for the engine's C++ ABI. Only plain C
+// functions and data cross, so neither compiler's C++ ABI is assumed by the other.
 
 #include <stdint.h>
 
-// The loaded mount_plugin.dll, as the engine's side needs it.
+// The loaded library, as the engine's side needs it.
 struct EngineLayoutModule {
     void* createInterface;
     void* open;  // vesk_open
@@ -23,7 +23,7 @@ enum class EngineLayoutGroup : int32_t {
 };
 
 extern "C" {
-// The engine's side: runs one group on the loaded DLL, every call into the DLL entering
+// The engine's side: runs one group on the loaded library, every call into it entering
 // with the stack pointer at stackResidue mod 16. Returns the number of failed checks.
 int32_t EngineLayout_Run(EngineLayoutGroup group, int32_t stackResidue,
                          const EngineLayoutModule* module);
