@@ -41,6 +41,8 @@ struct DestructorCall {
 };
 // Destroys the object and keeps its memory.
 DestructorCall InPlaceDestructor(const void* object);
+// Destroys the object and gives its memory back through the library's operator delete.
+DestructorCall DeletingDestructor(const void* object);
 
 // At most size - 1 characters and a NUL.
 void FormatArguments(char* buffer, size_t size, const char* format, va_list arguments);

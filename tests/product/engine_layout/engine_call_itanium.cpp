@@ -85,6 +85,10 @@ DestructorCall InPlaceDestructor(const void* object) {
     return {"complete-object destructor", TableEntry(object, 0), 0, 0, false};
 }
 
+DestructorCall DeletingDestructor(const void* object) {
+    return {"deleting destructor", TableEntry(object, 1), 0, 0, false};
+}
+
 void FormatArguments(char* buffer, size_t size, const char* format, va_list arguments) {
     vsnprintf(buffer, size, format, arguments);
 }

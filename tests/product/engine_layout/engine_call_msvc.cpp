@@ -72,6 +72,10 @@ DestructorCall InPlaceDestructor(const void* object) {
     return {"destructor, flags 0", TableEntry(object, 0), 0, 1, true};
 }
 
+DestructorCall DeletingDestructor(const void* object) {
+    return {"destructor, flags 1", TableEntry(object, 0), 1, 1, true};
+}
+
 void FormatArguments(char* buffer, size_t size, const char* format, va_list arguments) {
     _vsnprintf(buffer, size - 1, format, arguments);
     buffer[size - 1] = '\0';

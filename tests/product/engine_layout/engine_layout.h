@@ -15,11 +15,12 @@ struct EngineLayoutModule {
 };
 
 enum class EngineLayoutGroup : int32_t {
-    kPluginOperations = 1,  // the eighteen operations of the plugin table
-    kEventListener = 2,     // the plugin's IGameEventListener part
-    kCommandBase = 3,       // the registered variable: ConCommandBase entries and fields
-    kVariable = 4,          // the registered variable: ConVar entries 11-16, its IConVar part
-    kStackAlignment = 5,    // a server life with every call entering at one stack alignment
+    kPluginOperations = 1,     // the eighteen operations of the plugin table
+    kEventListener = 2,        // the plugin's IGameEventListener part
+    kCommandBase = 3,          // the registered variable: ConCommandBase entries and fields
+    kVariable = 4,             // the registered variable: ConVar entries 11-16, its IConVar part
+    kStackAlignment = 5,       // a server life with every call entering at one stack alignment
+    kDeletingDestructors = 6,  // the deleting destructor entries of the Itanium tables
 };
 
 extern "C" {
@@ -34,4 +35,9 @@ const char* EngineLayout_Step();
 void EngineLayout_Fail(const char* message);
 // Blocks the stand-in allocator has been asked to release so far.
 int32_t EngineLayout_AllocatorReleases();
+// The block of the index-th of those releases (from 0), or null.
+const void* EngineLayout_ReleasedBlock(int32_t index);
+// From now on the stand-in allocator keeps the blocks it is given back (counted and recorded
+// as released), so that a static object can go through a deleting destructor.
+void EngineLayout_KeepReleasedBlocks();
 }

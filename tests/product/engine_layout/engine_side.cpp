@@ -769,6 +769,42 @@ void StackAlignment() {
     Detach(plugin);
 }
 
+// The deleting destructor entries give the object's memory back through the library's operator
+// delete. The objects are static, so the stand-in allocator keeps what it is given back; the
+// library's unload then runs their static destructors again on the destroyed objects, which
+// find the value text null and free nothing more.
+void DeletingDestructors() {
+    PluginObject* plugin = CreatePlugin();
+    if (plugin == nullptr) return;
+    ConVar* variable = Attach(plugin);
+    if (variable == nullptr) return;
+    Detach(plugin);
+    EngineLayout_KeepReleasedBlocks();
+
+    const char* const text = variable->m_pszValueText;
+    ConCommandBase* entry = variable;
+    int32_t releases = EngineLayout_AllocatorReleases();
+    DestructorCall destroy = DeletingDestructor(entry);
+    uint32_t result = CallDestructor("ConCommandBase", entry, destroy);
+    if (destroy.returnsAddress) ExpectAddress(As(result), variable, "returned address");
+    ExpectInt(EngineLayout_AllocatorReleases() - releases, 2,
+              "blocks released (the value text, then the variable)");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases), text, "first block released");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases + 1), variable, "second block released");
+    ExpectAddress(variable->m_pszValueText, nullptr, "value text at 36 after destruction");
+
+    IGameEventListener* listener = plugin;
+    releases = EngineLayout_AllocatorReleases();
+    destroy = DeletingDestructor(listener);
+    result = CallDestructor("event listener", listener, destroy);
+    if (destroy.returnsAddress) {
+        ExpectAddress(As(result), plugin, "returned address (the whole plugin object)");
+    }
+    ExpectInt(EngineLayout_AllocatorReleases() - releases, 1, "blocks released");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases), plugin,
+                  "block released (the whole plugin object)");
+}
+
 }  // namespace
 
 extern "C" int32_t EngineLayout_Run(EngineLayoutGroup group, int32_t stackResidue,
@@ -792,6 +828,9 @@ extern "C" int32_t EngineLayout_Run(EngineLayoutGroup group, int32_t stackResidu
             break;
         case EngineLayoutGroup::kStackAlignment:
             StackAlignment();
+            break;
+        case EngineLayoutGroup::kDeletingDestructors:
+            DeletingDestructors();
             break;
     }
     s_pEngine = nullptr;
