@@ -31,6 +31,7 @@ struct Counters {
 
 constinit Counters s_Counters;
 constinit std::atomic<bool> s_bWantsTags{true};
+constinit std::atomic<bool> s_bKeepReleasedBlocks{false};
 // Each call claims its own slot, so calls from several threads never share one.
 constinit Tier0AllocationRecord s_Records[kTier0RecordCapacity] = {};
 constinit std::atomic<std::int32_t> s_nRecords{0};
@@ -148,7 +149,7 @@ void RecordingAllocator_Release(void* block) {
     Record(kTier0Release, block, 0);
     if (block == nullptr) return;
     --s_Counters.liveBlocks;
-    HeapGive(block);
+    if (!s_bKeepReleasedBlocks) HeapGive(block);
 }
 
 uint32_t RecordingAllocator_BlockSize(void* block) {
@@ -240,6 +241,10 @@ void Tier0Test_FailAllocationPattern(std::uint32_t pattern) {
 
 std::int32_t Tier0Test_InjectedFailures() {
     return s_Counters.injectedFailures;
+}
+
+void Tier0Test_KeepReleasedBlocks(int keep) {
+    s_bKeepReleasedBlocks = keep != 0;
 }
 
 void Tier0Test_PublishAllocator(int published) {

@@ -73,4 +73,8 @@ TIER0_API void Tier0Test_FailAllocationPattern(std::uint32_t pattern);
 TIER0_API std::int32_t Tier0Test_InjectedFailures();
 // Publishes the allocator in g_pMemAlloc (1) or a null pointer (0).
 TIER0_API void Tier0Test_PublishAllocator(int published);
+// While keep is not 0, a release is counted and recorded but the block is not given to the
+// heap, so that a test can let the library release memory it never allocated (a static
+// object through its deleting destructor).
+TIER0_API void Tier0Test_KeepReleasedBlocks(int keep);
 }

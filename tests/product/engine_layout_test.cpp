@@ -87,6 +87,12 @@ const harness::Test kStack8("server life entered with the stack at 8 mod 16",
                             [] { RunGroup(EngineLayoutGroup::kStackAlignment, 8); });
 const harness::Test kStack12("server life entered with the stack at 12 mod 16",
                              [] { RunGroup(EngineLayoutGroup::kStackAlignment, 12); });
+#if !defined(_WIN32)
+// Only the Itanium tables give the deleting destructor an entry of its own. The objects it
+// gives back are gone for any later call, hence a child of its own.
+const harness::Test kDeleting("deleting destructor entries: the variable and the plugin given back",
+                              [] { RunGroup(EngineLayoutGroup::kDeletingDestructors); });
+#endif
 
 }  // namespace
 
@@ -98,4 +104,16 @@ extern "C" int32_t EngineLayout_AllocatorReleases() {
     Tier0AllocatorCounters counters{};
     Tier0Test_ReadCounters(&counters);
     return counters.releases;
+}
+
+extern "C" const void* EngineLayout_ReleasedBlock(int32_t index) {
+    Tier0AllocationRecord record{};
+    for (std::int32_t call = 0; Tier0Test_ReadRecord(call, &record) != 0; ++call) {
+        if (record.operation == kTier0Release && index-- == 0) return record.block;
+    }
+    return nullptr;
+}
+
+extern "C" void EngineLayout_KeepReleasedBlocks() {
+    Tier0Test_KeepReleasedBlocks(1);
 }

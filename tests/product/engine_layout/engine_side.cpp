@@ -1,78 +1,24 @@
-// The engine's side of the layout test, compiled the engine's way (Microsoft's 32-bit C++
-// ABI). The tables of the objects mount_plugin.dll hands out, and of the engine objects it
-// calls, are declared here from their documented operation lists and data models, not taken
-// from the library's headers: a check built by the library's compiler on both sides would
-// only agree with itself. Every call into the DLL goes through CallMeasured, which enters it
-// with the stack pointer at a chosen residue mod 16 and measures the bytes the callee pops.
+// The engine's side of the layout test, compiled the engine's way: for Microsoft's 32-bit C++
+// ABI on Windows, for the Itanium C++ ABI on Linux. The tables of the objects the library
+// hands out, and of the engine objects it calls, are declared here from their documented
+// operation lists and data models, not taken from the library's headers: a check built by the
+// library's compiler on both sides would only agree with itself. A destructor declared here
+// gives the engine's entries under either ABI (one on Windows, two on Linux). Every call into
+// the library goes through CallMeasured (engine_call.h), which enters it with the stack
+// pointer at a chosen residue mod 16 and measures the bytes the callee pops.
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
+#include "engine_call.h"
 #include "engine_layout.h"
-extern "C" __declspec(dllimport) int __cdecl _vsnprintf(char* buffer, size_t size,
-                                                        const char* format, va_list arguments);
-extern "C" __declspec(dllimport) int __stdcall IsBadStringPtrA(const char* text, uintptr_t length);
-
-// Calls code with ecx = self and count argument words pushed (the first one pushed last), so
-// that the callee is entered with esp at residue mod 16. Eight zero words lie above the
-// arguments: a callee that reads more arguments than it was given reads zeros. Stores the
-// bytes the callee popped; esp is restored whatever the callee did to it.
-extern "C" uint32_t __cdecl CallMeasured(const void* code, void* self, const uint32_t* words,
-                                         int32_t count, int32_t residue, int32_t* popped);
-asm(R"(
-    .text
-    .globl _CallMeasured
-    .p2align 4
-_CallMeasured:
-    pushl %ebp
-    movl %esp, %ebp
-    pushl %ebx
-    pushl %esi
-    pushl %edi
-    movl %esp, %edi
-    movl 16(%ebp), %esi
-    movl 20(%ebp), %ecx
-    movl 24(%ebp), %eax
-    leal 4(%eax,%ecx,4), %eax
-    andl $15, %eax
-    andl $-16, %esp
-    subl $16, %esp
-    addl %eax, %esp
-    pushl $0
-    pushl $0
-    pushl $0
-    pushl $0
-    pushl $0
-    pushl $0
-    pushl $0
-    pushl $0
-    testl %ecx, %ecx
-    jz 2f
-1:
-    pushl -4(%esi,%ecx,4)
-    decl %ecx
-    jnz 1b
-2:
-    movl 12(%ebp), %ecx
-    movl %esp, %ebx
-    calll *8(%ebp)
-    movl %esp, %edx
-    subl %ebx, %edx
-    movl 28(%ebp), %ecx
-    movl %edx, (%ecx)
-    movl %edi, %esp
-    popl %edi
-    popl %esi
-    popl %ebx
-    popl %ebp
-    retl
-)");
 
 namespace {
 
-using InterfaceFactory = void*(__cdecl*)(const char* version, int* returnCode);
+// Plain functions and pointers to them are cdecl under both ABIs.
+using InterfaceFactory = void* (*)(const char* version, int* returnCode);
 
-// ---- What the DLL hands out
+// ---- What the library hands out
 
 // The plugin's primary table: eighteen operations; the arguments are counted words.
 class IServerPluginCallbacks {
@@ -100,7 +46,7 @@ public:
 
 class IGameEventListener {
 public:
-    virtual ~IGameEventListener() = default;  // one entry, the scalar deleting destructor
+    virtual ~IGameEventListener() = default;
     virtual void HandleGameEvent(void* event) = 0;
 };
 
@@ -135,7 +81,7 @@ public:
     virtual bool HasAnyFlag(int mask) const = 0;
 };
 
-using VariableChangedFn = void(__cdecl*)(IConVar* variable, const char* oldText, float oldFloat);
+using VariableChangedFn = void (*)(IConVar* variable, const char* oldText, float oldFloat);
 
 class ConVar : public ConCommandBase, public IConVar {
 public:
@@ -163,8 +109,8 @@ public:
 };
 
 // The offsets the engine reads; IConVar's table pointer sits between the two groups, at 24.
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Winvalid-offsetof"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(offsetof(ConCommandBase, m_pLink) == 4 &&
               offsetof(ConCommandBase, m_bAttached) == 8 &&
               offsetof(ConCommandBase, m_pszEntryName) == 12 &&
@@ -176,9 +122,9 @@ static_assert(offsetof(ConVar, m_pPrimary) == 28 && offsetof(ConVar, m_pszDefaul
               offsetof(ConVar, m_bHasLowerBound) == 52 && offsetof(ConVar, m_flLowerBound) == 56 &&
               offsetof(ConVar, m_bHasUpperBound) == 60 && offsetof(ConVar, m_flUpperBound) == 64 &&
               offsetof(ConVar, m_pfnOnChange) == 68 && sizeof(ConVar) == 72);
-#pragma clang diagnostic pop
+#pragma GCC diagnostic pop
 
-// ---- What the DLL calls
+// ---- What the library calls
 
 class FileSystemInterface {
 public:
@@ -195,7 +141,7 @@ public:
 };
 
 using ScriptState = void*;
-using ScriptFunction = int(__cdecl*)(ScriptState state);
+using ScriptFunction = int (*)(ScriptState state);
 
 class ScriptInterface {
 public:
@@ -238,18 +184,16 @@ __attribute__((format(printf, 3, 4))) void Format(char* buffer, size_t size, con
                                                   ...) {
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(buffer, size - 1, format, arguments);
+    FormatArguments(buffer, size, format, arguments);
     va_end(arguments);
-    buffer[size - 1] = '\0';
 }
 
 __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...) {
     char what[768];
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(what, sizeof(what) - 1, format, arguments);
+    FormatArguments(what, sizeof(what), format, arguments);
     va_end(arguments);
-    what[sizeof(what) - 1] = '\0';
     char message[1024];
     Format(message, sizeof(message), "%s: %s", s_pszStep, what);
     EngineLayout_Fail(message);
@@ -264,10 +208,10 @@ bool Same(const char* left, const char* right) {
     return *left == *right;
 }
 
-// Text handed over by the DLL, or a marker when the pointer does not lead to printable text.
+// Text handed over by the library, or a marker when the pointer does not lead to printable text.
 const char* Readable(const char* text) {
     if (text == nullptr) return "(null)";
-    if (IsBadStringPtrA(text, 256) != 0) return "(unreadable)";
+    if (!CanRead(text, 256)) return "(unreadable)";
     for (const char* c = text; *c != '\0'; ++c) {
         if ((*c < ' ' && *c != '\n') || *c == '\x7f') return "(not text)";
     }
@@ -331,9 +275,8 @@ __attribute__((format(printf, 1, 2))) void Log(const char* format, ...) {
     s_nLogLength += __builtin_strlen(s_Log + s_nLogLength);
     va_list arguments;
     va_start(arguments, format);
-    _vsnprintf(s_Log + s_nLogLength, sizeof(s_Log) - s_nLogLength - 1, format, arguments);
+    FormatArguments(s_Log + s_nLogLength, sizeof(s_Log) - s_nLogLength, format, arguments);
     va_end(arguments);
-    s_Log[sizeof(s_Log) - 1] = '\0';
     s_nLogLength += __builtin_strlen(s_Log + s_nLogLength);
 }
 
@@ -426,7 +369,7 @@ struct Engine {
 };
 Engine* s_pEngine = nullptr;
 
-void* __cdecl EngineFactory(const char* version, int* returnCode) {
+void* EngineFactory(const char* version, int* returnCode) {
     void* offered = nullptr;
     if (Same(version, "VEngineCvar004")) {
         offered = static_cast<ConsoleVariableInterface*>(&s_pEngine->console);
@@ -445,7 +388,7 @@ void OnChange(IConVar* variable, const char* oldText, float oldFloat) {
         static_cast<double>(oldFloat));
 }
 
-// ---- Calls into the DLL
+// ---- Calls into the library
 
 // Every argument is one 32-bit word: pointers, integers, floats (their bits), bools.
 template <typename Value>
@@ -459,39 +402,57 @@ Result As(uint32_t word) {
     return reinterpret_cast<Result>(static_cast<uintptr_t>(word));
 }
 
-// The code a member function pointer leads to: for a virtual operation, a stub that jumps
-// through the table slot the compiler gives that operation (the first word of the pointer).
+// The class that declares a member.
 template <typename Member>
-const void* Entry(Member member) {
-    static_assert(sizeof(member) >= sizeof(void*));
-    const void* code = nullptr;
-    __builtin_memcpy(&code, &member, sizeof(code));
+struct DeclaringClassOf;
+template <typename Class, typename Type>
+struct DeclaringClassOf<Type Class::*> {
+    using type = Class;
+};
+template <typename Member>
+using DeclaringClass = typename DeclaringClassOf<Member>::type;
+
+// The code a pointer to a virtual member leads to, called on object seen as the class that
+// declares the member.
+template <typename Object, typename Member>
+const void* Entry(Object* object, Member member) {
+    const auto* self = static_cast<const DeclaringClass<Member>*>(object);
+    const void* code = VirtualEntry(self, &member, sizeof(member));
+    if (code == nullptr) Fail("no code for the member: a null table slot, or not a virtual member");
     return code;
 }
 
-// A destructor has no member pointer; it is the first entry of the table.
-const void* FirstEntry(const void* object) {
-    return (*static_cast<const void* const* const*>(object))[0];
-}
-
 uint32_t Measure(const char* step, void* self, const void* code, const uint32_t* words,
-                 int32_t count, int32_t poppedWords) {
+                 int32_t count, int32_t expectedPopped) {
     s_pszStep = step;
     int32_t popped = -1;
     const uint32_t result = CallMeasured(code, self, words, count, s_nResidue, &popped);
-    if (popped != 4 * poppedWords) {
-        Fail("popped %d bytes of arguments, expected %d (%d words)", popped, 4 * poppedWords,
-             poppedWords);
+    if (popped != expectedPopped) {
+        Fail("popped %d bytes of arguments, expected %d (%d words)", popped, expectedPopped,
+             expectedPopped / 4);
     }
     return result;
 }
 
-// A thiscall operation: the callee pops every argument word.
-template <typename... Arguments>
-uint32_t CallEntry(const char* step, const void* self, const void* code, Arguments... arguments) {
+// A member entry, called on object seen as the class that declares it. Microsoft's callee
+// pops every argument word (thiscall); under the Itanium ABI the caller does.
+template <typename Object, typename Member, typename... Arguments>
+uint32_t CallEntry(const char* step, Object* object, Member member, Arguments... arguments) {
+    auto* self = static_cast<DeclaringClass<Member>*>(object);
+    s_pszStep = step;
+    const void* code = Entry(self, member);
+    if (code == nullptr) return 0;
     const uint32_t words[] = {Word(arguments)..., 0};
     constexpr auto kCount = static_cast<int32_t>(sizeof...(arguments));
-    return Measure(step, const_cast<void*>(self), code, words, kCount, kCount);
+    return Measure(step, self, code, words, kCount, BytesPoppedByMember(kCount));
+}
+
+// Entry 1 of a table that starts with the engine's destructor, as the ABI lays it out.
+char s_StepText[128];
+uint32_t CallDestructor(const char* table, void* object, DestructorCall call) {
+    Format(s_StepText, sizeof(s_StepText), "%s entry 1 (%s)", table, call.what);
+    return Measure(s_StepText, object, call.code, &call.flags, call.count,
+                   BytesPoppedByMember(call.count));
 }
 
 // A plain (cdecl) function: the caller pops.
@@ -513,7 +474,7 @@ PluginObject* CreatePlugin() {
 ConVar* Attach(PluginObject* plugin) {
     const uint32_t attached =
         CallEntry("plugin entry 1 (AttachToEngine)", plugin,
-                  Entry(&IServerPluginCallbacks::AttachToEngine), &EngineFactory, &EngineFactory);
+                  &IServerPluginCallbacks::AttachToEngine, &EngineFactory, &EngineFactory);
     ExpectBool(attached, true, "result");
     ExpectLog(
         "factory(VEngineCvar004); factory(VFileSystem017); factory(VEngineServer021); "
@@ -524,7 +485,7 @@ ConVar* Attach(PluginObject* plugin) {
 
 void Detach(PluginObject* plugin) {
     CallEntry("plugin entry 2 (DetachFromEngine)", plugin,
-              Entry(&IServerPluginCallbacks::DetachFromEngine));
+              &IServerPluginCallbacks::DetachFromEngine);
     ExpectLog("UnregisterOwner(1234)");
 }
 
@@ -553,38 +514,38 @@ void PluginOperations() {
     };
     using Plugin = IServerPluginCallbacks;
     const Operation quiet[] = {
-        {"plugin entry 3", Entry(&Plugin::Operation3), 0, false},
-        {"plugin entry 4", Entry(&Plugin::Operation4), 0, false},
-        {"plugin entry 6", Entry(&Plugin::Operation6), 1, false},
-        {"plugin entry 7", Entry(&Plugin::Operation7), 3, false},
-        {"plugin entry 8", Entry(&Plugin::Operation8), 1, false},
-        {"plugin entry 9", Entry(&Plugin::Operation9), 0, false},
-        {"plugin entry 10", Entry(&Plugin::Operation10), 1, false},
-        {"plugin entry 11", Entry(&Plugin::Operation11), 1, false},
-        {"plugin entry 12", Entry(&Plugin::Operation12), 2, false},
-        {"plugin entry 13", Entry(&Plugin::Operation13), 1, false},
-        {"plugin entry 14", Entry(&Plugin::Operation14), 1, false},
-        {"plugin entry 15", Entry(&Plugin::Operation15), 6, true},
-        {"plugin entry 16", Entry(&Plugin::Operation16), 2, true},
-        {"plugin entry 17", Entry(&Plugin::Operation17), 2, true},
-        {"plugin entry 18", Entry(&Plugin::Operation18), 5, false},
+        {"plugin entry 3", Entry(plugin, &Plugin::Operation3), 0, false},
+        {"plugin entry 4", Entry(plugin, &Plugin::Operation4), 0, false},
+        {"plugin entry 6", Entry(plugin, &Plugin::Operation6), 1, false},
+        {"plugin entry 7", Entry(plugin, &Plugin::Operation7), 3, false},
+        {"plugin entry 8", Entry(plugin, &Plugin::Operation8), 1, false},
+        {"plugin entry 9", Entry(plugin, &Plugin::Operation9), 0, false},
+        {"plugin entry 10", Entry(plugin, &Plugin::Operation10), 1, false},
+        {"plugin entry 11", Entry(plugin, &Plugin::Operation11), 1, false},
+        {"plugin entry 12", Entry(plugin, &Plugin::Operation12), 2, false},
+        {"plugin entry 13", Entry(plugin, &Plugin::Operation13), 1, false},
+        {"plugin entry 14", Entry(plugin, &Plugin::Operation14), 1, false},
+        {"plugin entry 15", Entry(plugin, &Plugin::Operation15), 6, true},
+        {"plugin entry 16", Entry(plugin, &Plugin::Operation16), 2, true},
+        {"plugin entry 17", Entry(plugin, &Plugin::Operation17), 2, true},
+        {"plugin entry 18", Entry(plugin, &Plugin::Operation18), 5, false},
     };
     const uint32_t arguments[] = {0x11111111, 0x22222222, 0x33333333,
                                   0x44444444, 0x55555555, 0x66666666};
     for (const Operation& operation : quiet) {
         const uint32_t result = Measure(operation.step, plugin, operation.code, arguments,
-                                        operation.words, operation.words);
+                                        operation.words, BytesPoppedByMember(operation.words));
         if (operation.returnsZero) ExpectInt(result, 0, "result");
         ExpectLog("");
     }
-    ExpectText(As<const char*>(CallEntry("plugin entry 5 (DescribePlugin)", plugin,
-                                         Entry(&Plugin::DescribePlugin))),
+    ExpectText(As<const char*>(
+                   CallEntry("plugin entry 5 (DescribePlugin)", plugin, &Plugin::DescribePlugin)),
                "Mount Plugin", "result");
     Detach(plugin);
     Expect(*s_pModule->exportedGCVar == nullptr && *s_pModule->exportedCvar == nullptr,
            "g_pCVar and cvar null again");
     // The pending list was handed over: a second attach takes a new identifier, nothing more.
-    CallEntry("plugin entry 1 (AttachToEngine), again", plugin, Entry(&Plugin::AttachToEngine),
+    CallEntry("plugin entry 1 (AttachToEngine), again", plugin, &Plugin::AttachToEngine,
               &EngineFactory, &EngineFactory);
     ExpectLog(
         "factory(VEngineCvar004); factory(VFileSystem017); factory(VEngineServer021); "
@@ -599,15 +560,17 @@ void EventListener() {
     const int32_t releases = EngineLayout_AllocatorReleases();
     int event = 0;
     CallEntry("event listener entry 2 (event notification)", listener,
-              Entry(&IGameEventListener::HandleGameEvent), &event);
+              &IGameEventListener::HandleGameEvent, &event);
     ExpectInt(EngineLayout_AllocatorReleases() - releases, 0, "blocks released");
     ExpectText(As<const char*>(CallEntry("plugin entry 5 (DescribePlugin), after the event", plugin,
-                                         Entry(&IServerPluginCallbacks::DescribePlugin))),
+                                         &IServerPluginCallbacks::DescribePlugin)),
                "Mount Plugin", "result");
-    // Flags 0: destroy, do not free; the plugin object is static anyway.
-    const uint32_t result = CallEntry("event listener entry 1 (destructor, flags 0)", listener,
-                                      FirstEntry(listener), 0);
-    ExpectAddress(As(result), plugin, "returned address (the whole plugin object)");
+    // Destroyed, not freed: the plugin object is static anyway.
+    const DestructorCall destroy = InPlaceDestructor(listener);
+    const uint32_t result = CallDestructor("event listener", listener, destroy);
+    if (destroy.returnsAddress) {
+        ExpectAddress(As(result), plugin, "returned address (the whole plugin object)");
+    }
     ExpectInt(EngineLayout_AllocatorReleases() - releases, 0, "blocks released");
 }
 
@@ -625,43 +588,40 @@ void CommandBase() {
     ExpectInt(entry->m_nFlagBits, 0, "flag word at 20");
 
     using Base = ConCommandBase;
-    ExpectBool(
-        CallEntry("ConCommandBase entry 3 (HasAnyFlag)", entry, Entry(&Base::HasAnyFlag), -1),
-        false, "result (the blank variable reports no flag)");
-    CallEntry("ConCommandBase entry 4 (SetFlagBits)", entry, Entry(&Base::SetFlagBits), 0x100);
+    ExpectBool(CallEntry("ConCommandBase entry 3 (HasAnyFlag)", entry, &Base::HasAnyFlag, -1),
+               false, "result (the blank variable reports no flag)");
+    CallEntry("ConCommandBase entry 4 (SetFlagBits)", entry, &Base::SetFlagBits, 0x100);
     ExpectInt(entry->m_nFlagBits, 0x100, "flag word at 20");
-    ExpectText(
-        As<const char*>(CallEntry("ConCommandBase entry 5 (Name)", entry, Entry(&Base::Name))), "",
-        "result");
+    ExpectText(As<const char*>(CallEntry("ConCommandBase entry 5 (Name)", entry, &Base::Name)), "",
+               "result");
     const uint32_t description =
-        CallEntry("ConCommandBase entry 6 (Description)", entry, Entry(&Base::Description));
+        CallEntry("ConCommandBase entry 6 (Description)", entry, &Base::Description);
     ExpectAddress(As(description), entry->m_pszDescription, "result (the description at 16)");
-    ExpectBool(CallEntry("ConCommandBase entry 7 (IsAttached)", entry, Entry(&Base::IsAttached)),
-               false, "result");
-    ExpectInt(CallEntry("ConCommandBase entry 8 (ModuleId)", entry, Entry(&Base::ModuleId)),
-              kIdentifier, "result");
+    ExpectBool(CallEntry("ConCommandBase entry 7 (IsAttached)", entry, &Base::IsAttached), false,
+               "result");
+    ExpectInt(CallEntry("ConCommandBase entry 8 (ModuleId)", entry, &Base::ModuleId), kIdentifier,
+              "result");
     // Set up again while the accessor is in force: published to the console at once.
-    CallEntry("ConCommandBase entry 9 (SetUpEntry)", entry, Entry(&Base::SetUpEntry), "layout-name",
+    CallEntry("ConCommandBase entry 9 (SetUpEntry)", entry, &Base::SetUpEntry, "layout-name",
               "layout-description", 0x200);
     ExpectText(entry->m_pszEntryName, "layout-name", "name at 12");
     ExpectText(entry->m_pszDescription, "layout-description", "description at 16");
     ExpectInt(entry->m_nFlagBits, 0x200, "flag word at 20");
     ExpectLog("RegisterCommand(variable)");
-    CallEntry("ConCommandBase entry 10 (Publish)", entry, Entry(&Base::Publish));
+    CallEntry("ConCommandBase entry 10 (Publish)", entry, &Base::Publish);
     ExpectLog("RegisterCommand(variable)");
     int32_t releases = EngineLayout_AllocatorReleases();
-    ExpectBool(
-        CallEntry("ConCommandBase entry 2 (IsCommandEntry)", entry, Entry(&Base::IsCommandEntry)),
-        false, "result (a variable)");
+    ExpectBool(CallEntry("ConCommandBase entry 2 (IsCommandEntry)", entry, &Base::IsCommandEntry),
+               false, "result (a variable)");
     ExpectInt(EngineLayout_AllocatorReleases() - releases, 0, "blocks released");
     ExpectText(variable->m_pszValueText, "0", "value text at 36");
     Detach(plugin);
 
-    // Flags 0: the value text is freed, the (static) object is not.
+    // Destroyed in place: the value text is freed, the (static) object is not.
     releases = EngineLayout_AllocatorReleases();
-    const uint32_t result =
-        CallEntry("ConCommandBase entry 1 (destructor, flags 0)", entry, FirstEntry(entry), 0);
-    ExpectAddress(As(result), variable, "returned address");
+    const DestructorCall destroy = InPlaceDestructor(entry);
+    const uint32_t result = CallDestructor("ConCommandBase", entry, destroy);
+    if (destroy.returnsAddress) ExpectAddress(As(result), variable, "returned address");
     ExpectAddress(variable->m_pszValueText, nullptr, "value text at 36 after destruction");
     ExpectInt(EngineLayout_AllocatorReleases() - releases, 1,
               "blocks released (the value text only)");
@@ -682,16 +642,16 @@ void Variable() {
     ExpectAddress(reinterpret_cast<const void*>(variable->m_pfnOnChange), nullptr,
                   "change callback at 68");
 
-    CallEntry("ConVar entry 11 (ApplyString)", variable, Entry(&ConVar::ApplyString), "2.5xyz");
+    CallEntry("ConVar entry 11 (ApplyString)", variable, &ConVar::ApplyString, "2.5xyz");
     ExpectValue(variable, "2.5xyz", 2.5f, 2);
     ExpectLog("NotifyValueChanged(variable, \"0\", 0) seeing \"2.5xyz\"");
-    CallEntry("ConVar entry 13 (ApplyInt)", variable, Entry(&ConVar::ApplyInt), 7);
+    CallEntry("ConVar entry 13 (ApplyInt)", variable, &ConVar::ApplyInt, 7);
     ExpectValue(variable, "7", 7.0f, 7);
     ExpectLog("NotifyValueChanged(variable, \"2.5xyz\", 2.5) seeing \"7\"");
 
     // A bool is its low byte: the words below carry other bits above it, as a caller may leave.
     const char* const defaultText = "5";
-    CallEntry("ConVar entry 16 (SetUpVariable)", variable, Entry(&ConVar::SetUpVariable),
+    CallEntry("ConVar entry 16 (SetUpVariable)", variable, &ConVar::SetUpVariable,
               "layout-variable", defaultText, 0x200, "described", 0xFFFFFF00u, -1.0f, 0x5A5A5A01u,
               3.0f, &OnChange);
     ExpectLog("RegisterCommand(variable)");
@@ -710,23 +670,23 @@ void Variable() {
                   reinterpret_cast<const void*>(&OnChange), "change callback at 68");
 
     float value = -5.0f;
-    ExpectBool(CallEntry("ConVar entry 14 (ClampToBounds)", variable, Entry(&ConVar::ClampToBounds),
-                         &value),
-               false, "result for -5 (no lower bound in force)");
+    ExpectBool(
+        CallEntry("ConVar entry 14 (ClampToBounds)", variable, &ConVar::ClampToBounds, &value),
+        false, "result for -5 (no lower bound in force)");
     ExpectFloat(value, -5.0f, "value");
     value = 4.0f;
-    ExpectBool(CallEntry("ConVar entry 14 (ClampToBounds)", variable, Entry(&ConVar::ClampToBounds),
-                         &value),
-               true, "result for 4");
+    ExpectBool(
+        CallEntry("ConVar entry 14 (ClampToBounds)", variable, &ConVar::ClampToBounds, &value),
+        true, "result for 4");
     ExpectFloat(value, 3.0f, "value");
 
-    CallEntry("ConVar entry 11 (ApplyString), clamped", variable, Entry(&ConVar::ApplyString), "5");
+    CallEntry("ConVar entry 11 (ApplyString), clamped", variable, &ConVar::ApplyString, "5");
     ExpectValue(variable, "3.000000", 3.0f, 3);
     ExpectLog(
         "callback(its IConVar part, \"5\", 5); "
         "NotifyValueChanged(variable, \"5\", 5) seeing \"3.000000\"");
-    CallEntry("ConVar entry 15 (ReplaceString)", variable, Entry(&ConVar::ReplaceString),
-              "a longer text", 1.25f);
+    CallEntry("ConVar entry 15 (ReplaceString)", variable, &ConVar::ReplaceString, "a longer text",
+              1.25f);
     ExpectValue(variable, "a longer text", 3.0f, 3);
     ExpectInt(variable->m_nTextCapacity, 14, "text capacity at 40");
     ExpectLog(
@@ -735,18 +695,18 @@ void Variable() {
 
     // The blank variable's IConVar part ignores assignments and answers for itself.
     IConVar* part = variable;
-    CallEntry("IConVar entry 1 (AssignInt)", part, Entry(&IConVar::AssignInt), 9);
-    CallEntry("IConVar entry 2 (AssignFloat)", part, Entry(&IConVar::AssignFloat), 9.5f);
-    CallEntry("IConVar entry 3 (AssignString)", part, Entry(&IConVar::AssignString), "9");
+    CallEntry("IConVar entry 1 (AssignInt)", part, &IConVar::AssignInt, 9);
+    CallEntry("IConVar entry 2 (AssignFloat)", part, &IConVar::AssignFloat, 9.5f);
+    CallEntry("IConVar entry 3 (AssignString)", part, &IConVar::AssignString, "9");
     ExpectValue(variable, "a longer text", 3.0f, 3);
     ExpectLog("");
-    ExpectText(As<const char*>(CallEntry("IConVar entry 4 (Name)", part, Entry(&IConVar::Name))),
-               "", "result");
-    ExpectBool(CallEntry("IConVar entry 5 (HasAnyFlag)", part, Entry(&IConVar::HasAnyFlag), -1),
-               false, "result");
+    ExpectText(As<const char*>(CallEntry("IConVar entry 4 (Name)", part, &IConVar::Name)), "",
+               "result");
+    ExpectBool(CallEntry("IConVar entry 5 (HasAnyFlag)", part, &IConVar::HasAnyFlag, -1), false,
+               "result");
 
     // Last: a float taken for a text pointer faults.
-    CallEntry("ConVar entry 12 (ApplyFloat)", variable, Entry(&ConVar::ApplyFloat), 0.5f);
+    CallEntry("ConVar entry 12 (ApplyFloat)", variable, &ConVar::ApplyFloat, 0.5f);
     ExpectValue(variable, "0.500000", 0.5f, 0);
     ExpectLog(
         "callback(its IConVar part, \"a longer text\", 3); "
@@ -755,7 +715,7 @@ void Variable() {
 }
 
 // A server life: vesk_open, attach, a change of each kind, a mount, detach, every call into
-// the DLL entering at the group's stack residue. The float change comes last, as above.
+// the library entering at the group's stack residue. The float change comes last, as above.
 void StackAlignment() {
     PluginObject* plugin = CreatePlugin();
     if (plugin == nullptr) return;
@@ -769,16 +729,16 @@ void StackAlignment() {
     ConVar* variable = Attach(plugin);
     if (variable == nullptr) return;
 
-    CallEntry("ConVar entry 11 (ApplyString)", variable, Entry(&ConVar::ApplyString), "1.5");
+    CallEntry("ConVar entry 11 (ApplyString)", variable, &ConVar::ApplyString, "1.5");
     ExpectValue(variable, "1.5", 1.5f, 1);
     ExpectLog("NotifyValueChanged(variable, \"0\", 0) seeing \"1.5\"");
-    CallEntry("ConVar entry 13 (ApplyInt)", variable, Entry(&ConVar::ApplyInt), -7);
+    CallEntry("ConVar entry 13 (ApplyInt)", variable, &ConVar::ApplyInt, -7);
     ExpectValue(variable, "-7", -7.0f, -7);
     ExpectLog("NotifyValueChanged(variable, \"1.5\", 1.5) seeing \"-7\"");
     IConVar* part = variable;
-    CallEntry("IConVar entry 3 (AssignString)", part, Entry(&IConVar::AssignString), "8");
-    CallEntry("IConVar entry 2 (AssignFloat)", part, Entry(&IConVar::AssignFloat), 8.5f);
-    CallEntry("IConVar entry 1 (AssignInt)", part, Entry(&IConVar::AssignInt), 8);
+    CallEntry("IConVar entry 3 (AssignString)", part, &IConVar::AssignString, "8");
+    CallEntry("IConVar entry 2 (AssignFloat)", part, &IConVar::AssignFloat, 8.5f);
+    CallEntry("IConVar entry 1 (AssignInt)", part, &IConVar::AssignInt, 8);
     ExpectValue(variable, "-7", -7.0f, -7);
     ExpectLog("");
 
@@ -803,10 +763,46 @@ void StackAlignment() {
             "InterfaceForState(state); RequireArgumentType(1, 2); ArgumentInteger(1); "
             "PushBoolean(1)");
     }
-    CallEntry("ConVar entry 12 (ApplyFloat)", variable, Entry(&ConVar::ApplyFloat), 2.25f);
+    CallEntry("ConVar entry 12 (ApplyFloat)", variable, &ConVar::ApplyFloat, 2.25f);
     ExpectValue(variable, "2.250000", 2.25f, 2);
     ExpectLog("NotifyValueChanged(variable, \"-7\", -7) seeing \"2.250000\"");
     Detach(plugin);
+}
+
+// The deleting destructor entries give the object's memory back through the library's operator
+// delete. The objects are static, so the stand-in allocator keeps what it is given back; the
+// library's unload then runs their static destructors again on the destroyed objects, which
+// find the value text null and free nothing more.
+void DeletingDestructors() {
+    PluginObject* plugin = CreatePlugin();
+    if (plugin == nullptr) return;
+    ConVar* variable = Attach(plugin);
+    if (variable == nullptr) return;
+    Detach(plugin);
+    EngineLayout_KeepReleasedBlocks();
+
+    const char* const text = variable->m_pszValueText;
+    ConCommandBase* entry = variable;
+    int32_t releases = EngineLayout_AllocatorReleases();
+    DestructorCall destroy = DeletingDestructor(entry);
+    uint32_t result = CallDestructor("ConCommandBase", entry, destroy);
+    if (destroy.returnsAddress) ExpectAddress(As(result), variable, "returned address");
+    ExpectInt(EngineLayout_AllocatorReleases() - releases, 2,
+              "blocks released (the value text, then the variable)");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases), text, "first block released");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases + 1), variable, "second block released");
+    ExpectAddress(variable->m_pszValueText, nullptr, "value text at 36 after destruction");
+
+    IGameEventListener* listener = plugin;
+    releases = EngineLayout_AllocatorReleases();
+    destroy = DeletingDestructor(listener);
+    result = CallDestructor("event listener", listener, destroy);
+    if (destroy.returnsAddress) {
+        ExpectAddress(As(result), plugin, "returned address (the whole plugin object)");
+    }
+    ExpectInt(EngineLayout_AllocatorReleases() - releases, 1, "blocks released");
+    ExpectAddress(EngineLayout_ReleasedBlock(releases), plugin,
+                  "block released (the whole plugin object)");
 }
 
 }  // namespace
@@ -832,6 +828,9 @@ extern "C" int32_t EngineLayout_Run(EngineLayoutGroup group, int32_t stackResidu
             break;
         case EngineLayoutGroup::kStackAlignment:
             StackAlignment();
+            break;
+        case EngineLayoutGroup::kDeletingDestructors:
+            DeletingDestructors();
             break;
     }
     s_pEngine = nullptr;
