@@ -20,7 +20,7 @@ enum class EngineLayoutGroup : int32_t {
     kCommandBase = 3,          // the registered variable: ConCommandBase entries and fields
     kVariable = 4,             // the registered variable: ConVar entries 11-16, its IConVar part
     kStackAlignment = 5,       // a server life with every call entering at one stack alignment
-    kDeletingDestructors = 6,  // the deleting destructor entries of the Itanium tables
+    kDeletingDestructors = 6,  // the deleting destructor entries, memory given back
 };
 
 extern "C" {
