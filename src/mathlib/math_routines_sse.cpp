@@ -27,9 +27,19 @@ float ReciprocalSquareRootEstimate(float x) {
     return _mm_cvtss_f32(_mm_rsqrt_ss(InRegister(x)));
 }
 
+// A constant built from an immediate in the routine's own stack slot, not read from the
+// library's data: position-independent code (the Linux library) would first have to find the
+// library's base, a call that costs more than the refinement itself.
+template <float kValue>
+float Immediate() {
+    std::uint32_t bits;
+    asm("movl %1, %0" : "=r"(bits) : "i"(std::bit_cast<std::uint32_t>(kValue)));
+    return std::bit_cast<float>(bits);
+}
+
 // One Newton-Raphson step on the estimate r of 1/√x.
 float Refined(float x, float r) {
-    return (kHalf * r) * (kThree - (x * r) * r);
+    return (Immediate<kHalf>() * r) * (Immediate<kThree>() - (x * r) * r);
 }
 
 float SquareRoot(float x) {
