@@ -30,16 +30,18 @@ float ReciprocalSquareRootEstimate(float x) {
 // A constant built from an immediate in the routine's own stack slot, not read from the
 // library's data: position-independent code (the Linux library) would first have to find the
 // library's base, a call that costs more than the refinement itself.
-template <float kValue>
+template <std::uint32_t kBits>
 float Immediate() {
     std::uint32_t bits;
-    asm("movl %1, %0" : "=r"(bits) : "i"(std::bit_cast<std::uint32_t>(kValue)));
+    asm("movl %1, %0" : "=r"(bits) : "i"(kBits));
     return std::bit_cast<float>(bits);
 }
 
 // One Newton-Raphson step on the estimate r of 1/√x.
 float Refined(float x, float r) {
-    return (Immediate<kHalf>() * r) * (Immediate<kThree>() - (x * r) * r);
+    constexpr std::uint32_t kHalfBits = std::bit_cast<std::uint32_t>(kHalf);
+    constexpr std::uint32_t kThreeBits = std::bit_cast<std::uint32_t>(kThree);
+    return (Immediate<kHalfBits>() * r) * (Immediate<kThreeBits>() - (x * r) * r);
 }
 
 float SquareRoot(float x) {
