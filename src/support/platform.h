@@ -17,14 +17,15 @@
 bool BaseLibraryStarted();
 
 // Where the engine's base library keeps the pointer to its allocator (its g_pMemAlloc), as
-// the library found it when it started; null before, and without the base library.
+// the library found it when it started. Before, and without the base library, it points at
+// kNoEngineAllocator, so that it can always be read.
 extern AllocatorInterface* const* g_ppEngineAllocator;
+inline constexpr AllocatorInterface* kNoEngineAllocator = nullptr;
 
 // g_pMemAlloc, read afresh on every call; null while there is no allocator. Inline: every
 // routed allocation asks.
 inline AllocatorInterface* EngineAllocator() {
-    AllocatorInterface* const* allocator = g_ppEngineAllocator;
-    return allocator != nullptr ? *allocator : nullptr;
+    return *g_ppEngineAllocator;
 }
 // GetCPUInformation().
 const CPUInformation* EngineProcessorInformation();

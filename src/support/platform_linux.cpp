@@ -86,7 +86,7 @@ Export Exported(void* handle, const char* name) {
 void LetGoOfBaseLibrary() {
     if (s_BaseLibrary.handle != nullptr) dlclose(s_BaseLibrary.handle);
     s_BaseLibrary = {};
-    g_ppEngineAllocator = nullptr;
+    g_ppEngineAllocator = &kNoEngineAllocator;
 }
 
 // Before every other initialiser of the library, which may already allocate. Its at-exit
@@ -113,7 +113,7 @@ void LetGoOfBaseLibrary() {
 
 }  // namespace
 
-constinit AllocatorInterface* const* g_ppEngineAllocator = nullptr;
+constinit AllocatorInterface* const* g_ppEngineAllocator = &kNoEngineAllocator;
 
 bool BaseLibraryStarted() {
     return s_bStarted;

@@ -11,7 +11,7 @@ constinit const char s_chModuleMarker = 0;
 
 // Set by the entry point, before anything else of the library runs (dll_entry_win32.cpp): the
 // import is only there once the loader has bound it.
-constinit AllocatorInterface* const* g_ppEngineAllocator = nullptr;
+constinit AllocatorInterface* const* g_ppEngineAllocator = &kNoEngineAllocator;
 
 bool BaseLibraryStarted() {
     // Code of the library runs only once its entry point has let the load go on.

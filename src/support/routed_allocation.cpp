@@ -32,10 +32,10 @@ constexpr int kTagLine = 0;
 
 void* RoutedAlloc(std::size_t size) {
     if (!FitsRequest(size)) return nullptr;
-    AllocatorInterface* allocator = EngineAllocator();
-    // Only a library that refused to start has none; its static objects then go without.
-    if (allocator == nullptr) return nullptr;
     const char* tag = s_pszAllocTag.Tag(ModuleAllocationTag);
+    AllocatorInterface* allocator = EngineAllocator();
+    // Only a library that did not start has none; its static objects then go without.
+    if (allocator == nullptr) return nullptr;
     const auto request = static_cast<std::uint32_t>(size);
     return tag != nullptr ? allocator->AllocateTagged(request, tag, kTagLine)
                           : allocator->Allocate(request);
@@ -59,9 +59,9 @@ void* RoutedAllocArrayZeroed(std::size_t count, std::size_t elementSize) {
 void* RoutedRealloc(void* block, std::size_t size) {
     // The block stays valid and untouched, as with any failed reallocation.
     if (!FitsRequest(size)) return nullptr;
+    const char* tag = s_pszReallocTag.Tag(ModuleAllocationTag);
     AllocatorInterface* allocator = EngineAllocator();
     if (allocator == nullptr) return nullptr;
-    const char* tag = s_pszReallocTag.Tag(ModuleAllocationTag);
     const auto request = static_cast<std::uint32_t>(size);
     return tag != nullptr ? allocator->ReallocateTagged(block, request, tag, kTagLine)
                           : allocator->Reallocate(block, request);
