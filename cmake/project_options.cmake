@@ -35,10 +35,12 @@ function(mount_product_code target)
                                              -mincoming-stack-boundary=2)
   endif()
   if(MOUNT_PLATFORM STREQUAL "linux" AND MOUNT_PRODUCT)
-    # The C library's checked forms of the functions whose buffers the compiler can measure,
-    # as the platform's hardening expects (it needs optimisation, which a sanitizer build
+    # As the platform's hardening expects: the C library's checked forms of the functions
+    # whose buffers the compiler can measure (they need optimisation, which a sanitizer build
     # goes without).
     target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
+    # Frames larger than a page (a console variable's copy of its old text) probe each page.
+    target_compile_options(${target} PRIVATE -fstack-clash-protection)
   endif()
 endfunction()
 
